@@ -1,0 +1,16 @@
+# korvel_add_test(<name> <sources>...)
+# One test executable per class or subsystem, registered with CTest and run
+# without a display.
+function(korvel_add_test name)
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE korvel korveltestsupport Qt6::Test)
+    add_test(NAME ${name} COMMAND ${name})
+    set(env "QT_QPA_PLATFORM=offscreen")
+    if(KORVEL_SANITIZE)
+        list(APPEND env
+            "ASAN_OPTIONS=halt_on_error=1:detect_leaks=1"
+            "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
+            "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
+    endif()
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()

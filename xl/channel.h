@@ -1,0 +1,46 @@
+#pragma once
+
+#include "xl/xlapi.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace xl {
+
+// One channel of the driver: a bus attachment such as a virtual bus, a simulated
+// device or a CAN adapter. The driver owns its channels, hands frames that its
+// ports transmit to write(), and passes on to the ports whatever the channel
+// delivers from its bus.
+class Channel
+{
+public:
+    explicit Channel(QString name, bool canCapable = true);
+    virtual ~Channel();
+    Q_DISABLE_COPY_MOVE(Channel)
+
+    const QString &name() const { return channelName; }
+    bool isCanCapable() const { return canCapable; }
+
+    // The first port of the process goes on bus with this channel.
+    virtual XlStatus goOnBus(unsigned bitrate);
+    // The last port left the bus.
+    virtual void goOffBus();
+    // A frame transmitted by one of the driver's ports (tag XL_TRANSMIT_MSG).
+    // Ports of this process on the same channel hear it from the driver itself;
+    // write() puts it on whatever lies beyond. Anything but XL_SUCCESS refuses it.
+    virtual XlStatus write(const XlEvent &frame) = 0;
+
+protected:
+    // Hands a frame from the bus to every port on bus with this channel, as it is.
+    void deliver(const XlEvent &event) const;
+
+private:
+    friend class Driver;
+
+    QString channelName;
+    bool canCapable = true;
+    std::function<void(const XlEvent &)> sink;
+};
+
+} // namespace xl
