@@ -105,11 +105,14 @@ bool VectorCAN::open(int channelIndex, int bitrate, const QString &appName)
         return false;
     }
 
+    // Without a notification handle the poll timer alone picks the frames up.
     XlHandle event = -1;
     xlSetNotification(handle, &event, 1);
-    notifier = watchNotification(event, this);
-    notifier->setEnabled(true);
-    connect(notifier, &QSocketNotifier::activated, this, &VectorCAN::readMessages);
+    if (event >= 0) {
+        notifier = watchNotification(event, this);
+        notifier->setEnabled(true);
+        connect(notifier, &QSocketNotifier::activated, this, &VectorCAN::readMessages);
+    }
 
     pollTimer.start(pollInterval);
     portOpen = true;
@@ -167,7 +170,9 @@ bool VectorCAN::transmit(quint32 id, bool extended, int length, const quint8 *da
     event.tag = XL_TRANSMIT_MSG;
     event.id = extended ? (id | XL_CAN_EXT_MSG_ID) : id;
     event.dlc = quint16(std::min(length, 0xFFFF));
-    std::memcpy(event.data, data, size_t(std::min<int>(length, sizeof event.data)));
+    // A frame without data may come without a buffer.
+    if (length > 0)
+        std::memcpy(event.data, data, size_t(std::min<int>(length, sizeof event.data)));
     unsigned count = 1;
     return xlCanTransmit(portHandle, accessMask, &count, &event) == XL_SUCCESS;
 }

@@ -38,6 +38,9 @@ ISOTPTX::~ISOTPTX() = default;
 
 bool ISOTPTX::send(const char *data, int length)
 {
+    // QByteArray would take a negative length as "up to the terminating zero".
+    if (length < 0)
+        return false;
     return send(QByteArray(data, length));
 }
 

@@ -23,7 +23,7 @@ public:
             QObject *parent = nullptr);
     ~ISOTPTX() override;
 
-    // False, and nothing sent or queued, for a message over 4095 bytes.
+    // False, and nothing sent or queued, for a message over 4095 bytes (or a negative length).
     bool send(const char *data, int length);
     bool send(const QByteArray &message);
     // Picks the receiver's flow control out of the received frames.

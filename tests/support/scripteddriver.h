@@ -8,7 +8,6 @@
 #include <QStringList>
 
 #include <functional>
-#include <optional>
 
 // A channel that records every frame the driver's ports put on it, byte by
 // byte, and injects events of any content as if they came from the bus.
@@ -42,24 +41,49 @@ public:
     bool invalidPortHandle = false;                    // xlOpenPort succeeds with the handle -1
     std::function<void(XlDriverConfig &)> editConfig;  // rewrites the configuration handed out
 
-    XlStatus openDriver() override;
+    XlStatus openDriver() override { return scripted("xlOpenDriver", [=] { return Driver::openDriver(); }); }
     XlStatus getDriverConfig(XlDriverConfig *config) override;
     XlStatus openPort(XlPortHandle *port, const char *name, XlAccess accessMask,
                       XlAccess *permissionMask, unsigned rxQueueSize, unsigned interfaceVersion,
                       unsigned busType) override;
-    XlStatus canSetChannelOutput(XlPortHandle port, XlAccess accessMask, int mode) override;
-    XlStatus canSetChannelBitrate(XlPortHandle port, XlAccess accessMask, unsigned bitrate) override;
-    XlStatus activateChannel(XlPortHandle port, XlAccess accessMask, unsigned busType,
-                             unsigned flags) override;
-    XlStatus setNotification(XlPortHandle port, XlHandle *handle, int queueLevel) override;
-    XlStatus receive(XlPortHandle port, unsigned *eventCount, XlEvent *events) override;
-    XlStatus canTransmit(XlPortHandle port, XlAccess accessMask, unsigned *messageCount,
-                         const XlEvent *messages) override;
-    XlStatus closePort(XlPortHandle port) override;
-    XlStatus closeDriver() override;
+    XlStatus canSetChannelOutput(XlPortHandle port, XlAccess mask, int mode) override
+    {
+        return scripted("xlCanSetChannelOutput", [=] { return Driver::canSetChannelOutput(port, mask, mode); });
+    }
+    XlStatus canSetChannelBitrate(XlPortHandle port, XlAccess mask, unsigned bitrate) override
+    {
+        return scripted("xlCanSetChannelBitrate", [=] { return Driver::canSetChannelBitrate(port, mask, bitrate); });
+    }
+    XlStatus activateChannel(XlPortHandle port, XlAccess mask, unsigned busType, unsigned flags) override
+    {
+        return scripted("xlActivateChannel", [=] { return Driver::activateChannel(port, mask, busType, flags); });
+    }
+    XlStatus setNotification(XlPortHandle port, XlHandle *handle, int queueLevel) override
+    {
+        return scripted("xlSetNotification", [=] { return Driver::setNotification(port, handle, queueLevel); });
+    }
+    // Receiving is not logged: the poll timer calls it at any time.
+    XlStatus receive(XlPortHandle port, unsigned *eventCount, XlEvent *events) override
+    {
+        const auto failure = failures.constFind(QStringLiteral("xlReceive"));
+        return failure == failures.constEnd() ? Driver::receive(port, eventCount, events) : *failure;
+    }
+    XlStatus canTransmit(XlPortHandle port, XlAccess mask, unsigned *count, const XlEvent *messages) override
+    {
+        return scripted("xlCanTransmit", [=] { return Driver::canTransmit(port, mask, count, messages); });
+    }
+    XlStatus closePort(XlPortHandle port) override { return scripted("xlClosePort", [=] { return Driver::closePort(port); }); }
+    XlStatus closeDriver() override { return scripted("xlCloseDriver", [=] { return Driver::closeDriver(); }); }
 
 private:
-    std::optional<XlStatus> scripted(const char *call);
+    // Logs the call, then fails it as scripted or lets the real driver do it.
+    template <typename Call>
+    XlStatus scripted(const char *name, Call call)
+    {
+        calls.append(QString::fromLatin1(name));
+        const auto failure = failures.constFind(QString::fromLatin1(name));
+        return failure == failures.constEnd() ? call() : *failure;
+    }
 
     QHash<QString, XlStatus> failures;
 };

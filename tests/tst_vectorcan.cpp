@@ -1,0 +1,343 @@
+#include "can/vectorcan.h"
+#include "support/scripteddriver.h"
+
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QSocketNotifier>
+#include <QtEndian>
+#include <QtTest>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+const quint8 source[16] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88,
+                           0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0x01};
+const QByteArray payload = QByteArray::fromHex("1122334455667788");
+const QString allData = QStringLiteral("11 22 33 44 55 66 77 88");
+const QString consoleName = QStringLiteral("KORVEL-Console");
+
+// The 48 bytes of the transmit event for one frame.
+QByteArray txEvent(quint32 rawId, quint16 dlc, const QByteArray &data)
+{
+    QByteArray bytes(48, '\0');
+    bytes[0] = char(XL_TRANSMIT_MSG);
+    qToLittleEndian<quint32>(rawId, bytes.data() + 16);
+    qToLittleEndian<quint16>(dlc, bytes.data() + 22);
+    return bytes.replace(32, data.size(), data);
+}
+
+QString describe(const VectorCAN::Message &msg)
+{
+    const QByteArray data(reinterpret_cast<const char *>(msg.data), sizeof msg.data);
+    return QStringLiteral("%1 %2%3 [%4] %5").arg(msg.tx ? "tx" : "rx").arg(msg.id, 0, 16)
+        .arg(msg.extended ? "x" : "").arg(msg.dlc).arg(QString::fromLatin1(data.toHex(' ')));
+}
+
+QStringList takeAll(VectorCAN &can)
+{
+    QStringList taken;
+    VectorCAN::Message msg;
+    while (can.takeMessage(&msg))
+        taken << describe(msg);
+    return taken;
+}
+
+// A driver with one CAN channel and an adapter on it.
+struct Bench
+{
+    bool open() { return can.open(0, 500000, consoleName); }
+
+    ScriptedDriver driver;
+    ScriptedChannel *channel = driver.addScriptedChannel(QStringLiteral("CAN 1"));
+    VectorCAN can;
+};
+
+// Makes the driver fail the way a row of the open table names it.
+void applyFault(ScriptedDriver &driver, const QString &fault)
+{
+    if (fault == QLatin1String("no channels"))
+        driver.editConfig = [](XlDriverConfig &config) { config.channelCount = 0; };
+    else if (fault == QLatin1String("handle -1"))
+        driver.invalidPortHandle = true;
+    else if (fault == QLatin1String("permission withheld"))
+        driver.withheldPermission = 1;
+    else if (fault.startsWith(QLatin1String("xl")))
+        driver.failCall(fault, XL_ERR_HW_NOT_PRESENT);
+}
+
+QStringList traces;
+
+} // namespace
+
+class TestVectorCAN : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shouldTransmitEventBytes_data()
+    {
+        QTest::addColumn<uint>("id");
+        QTest::addColumn<bool>("extended");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QByteArray>("event");  // empty: the frame is refused
+        const QByteArray &data = payload;
+        QTest::newRow("standard id, DLC 0") << 0x123u << false << 0 << txEvent(0x123, 0, {});
+        QTest::newRow("largest standard id") << 0x7FFu << false << 8 << txEvent(0x7FF, 8, data);
+        QTest::newRow("extended, DLC 7") << 0x17F873F0u << true << 7 << txEvent(0x97F873F0, 7, data.left(7));
+        QTest::newRow("small extended id") << 0x73u << true << 8 << txEvent(0x80000073, 8, data);
+        // A length above 8 goes out as that DLC with 8 data bytes.
+        QTest::newRow("length 9") << 0x1B000073u << true << 9 << txEvent(0x9B000073, 9, data);
+        QTest::newRow("length 15") << 0x123u << false << 15 << txEvent(0x123, 15, data);
+        QTest::newRow("length 16 refused") << 0x123u << false << 16 << QByteArray();
+        QTest::newRow("negative length refused") << 0x123u << false << -1 << QByteArray();
+    }
+
+    void shouldTransmitEventBytes()
+    {
+        QFETCH(uint, id);
+        QFETCH(bool, extended);
+        QFETCH(int, length);
+        QFETCH(QByteArray, event);
+        Bench b;
+        QVERIFY(b.open());
+        const bool accepted = !event.isEmpty();
+        // A frame without data needs no buffer.
+        QCOMPARE(b.can.transmit(id, extended, length, length == 0 ? nullptr : source), accepted);
+        VectorCAN::Message msg{true, id, extended, length, {}};  // tx plays no part in sending
+        std::copy(source, source + 8, msg.data);
+        QCOMPARE(b.can.transmit(msg), accepted);
+        QCOMPARE(b.channel->written, accepted ? QList<QByteArray>({event, event}) : QList<QByteArray>());
+    }
+
+    void shouldTurnReceivedFrameEventsIntoRecords_data()
+    {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<uint>("rawId");
+        QTest::addColumn<uint>("flags");
+        QTest::addColumn<int>("dlc");
+        QTest::addColumn<QString>("record");  // empty: the event is dropped
+        QTest::newRow("extended id") << 1 << 0x97FAF073u << 0u << 8 << "rx 17faf073x [8] " + allData;
+        QTest::newRow("small extended id") << 1 << 0x80000073u << 0u << 8 << "rx 73x [8] " + allData;
+        QTest::newRow("standard id") << 1 << 0x7FFu << 0u << 8 << "rx 7ff [8] " + allData;
+        QTest::newRow("TX receipt") << 1 << 0x9BFF8300u << 0x0040u << 8 << "tx 1bff8300x [8] " + allData;
+        QTest::newRow("all other flags") << 1 << 0x123u << 0xFFBFu << 8 << "rx 123 [8] " + allData;
+        QTest::newRow("TX receipt, all flags") << 1 << 0x123u << 0xFFFFu << 8 << "tx 123 [8] " + allData;
+        QTest::newRow("DLC 0") << 1 << 0x123u << 0u << 0 << "rx 123 [0] 00 00 00 00 00 00 00 00";
+        QTest::newRow("DLC 7") << 1 << 0x123u << 0u << 7 << "rx 123 [7] 11 22 33 44 55 66 77 00";
+        QTest::newRow("DLC 9") << 1 << 0x123u << 0u << 9 << "rx 123 [9] " + allData;
+        QTest::newRow("DLC 15") << 1 << 0x123u << 0u << 15 << "rx 123 [15] " + allData;
+        QTest::newRow("DLC 0xFFFF") << 1 << 0x123u << 0u << 0xFFFF << "rx 123 [65535] " + allData;
+        QTest::newRow("tag 0") << 0 << 0x123u << 0u << 8 << QString();
+        QTest::newRow("chip state (tag 4)") << 4 << 0x123u << 0u << 8 << QString();
+        QTest::newRow("transmit request (tag 10)") << 10 << 0x123u << 0u << 8 << QString();
+        QTest::newRow("tag 255") << 255 << 0x123u << 0u << 8 << QString();
+    }
+
+    void shouldTurnReceivedFrameEventsIntoRecords()
+    {
+        QFETCH(int, tag);
+        QFETCH(uint, rawId);
+        QFETCH(uint, flags);
+        QFETCH(int, dlc);
+        QFETCH(QString, record);
+        Bench b;
+        QVERIFY(b.open());
+        XlEvent event = rxEvent(0, false, payload, quint16(flags));
+        event.tag = quint8(tag);
+        event.id = rawId;
+        event.dlc = quint16(dlc);
+        b.channel->inject(event);
+        b.channel->inject(rxEvent(0x200, false, payload.left(2)));  // and the next frame still arrives
+        QSignalSpy received(&b.can, &VectorCAN::messageReceived);
+        b.can.readMessages();
+        QStringList records{"rx 200 [2] 11 22 00 00 00 00 00 00"};
+        if (!record.isEmpty())
+            records.prepend(record);
+        QCOMPARE(received.count(), records.size());
+        QCOMPARE(takeAll(b.can), records);
+    }
+
+    void shouldQueueEveryFrameInOrderAndAnnounceEachOnce()
+    {
+        Bench b;
+        QVERIFY(b.open());
+        // One more event than the receive queue the adapter asks the driver for.
+        for (quint32 id = 0; id <= 4096; ++id)
+            b.channel->inject(rxEvent(id, false, {}));
+        QSignalSpy received(&b.can, &VectorCAN::messageReceived);
+        b.can.readMessages();
+        QCOMPARE(received.count(), 4096);
+        QCOMPARE(b.driver.lostEvents(0), quint64(1));
+        VectorCAN::Message msg;
+        for (quint32 id = 0; id < 4096; ++id) {
+            QVERIFY(b.can.takeMessage(&msg));
+            QCOMPARE(msg.id, id);
+        }
+        const VectorCAN::Message untouched{true, 0x1234, true, 5, {1, 2, 3, 4, 5, 6, 7, 8}};
+        msg = untouched;
+        QVERIFY(!b.can.takeMessage(&msg));
+        QCOMPARE(describe(msg), describe(untouched));
+    }
+
+    void shouldOpenOnlyWhenEveryStepSucceeds_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("channelIndex");
+        QTest::addColumn<QStringList>("openCalls");  // the calls open() makes
+        const QStringList config{"xlGetDriverConfig"};
+        const QStringList port = config + QStringList{"xlOpenPort"};
+        const QStringList output = port + QStringList{"xlCanSetChannelOutput"};
+        const QStringList bitrate = output + QStringList{"xlCanSetChannelBitrate"};
+        const QStringList active = bitrate + QStringList{"xlActivateChannel"};
+        const QStringList closed{"xlClosePort"};
+        QTest::newRow("every step succeeds") << "" << 0 << active + QStringList{"xlSetNotification"};
+        QTest::newRow("xlOpenDriver fails") << "xlOpenDriver" << 0 << QStringList();
+        QTest::newRow("xlGetDriverConfig fails") << "xlGetDriverConfig" << 0 << QStringList();
+        QTest::newRow("no channels") << "no channels" << 0 << config;
+        QTest::newRow("unknown index -1") << "" << -1 << config;
+        QTest::newRow("unknown index 1") << "" << 1 << config;
+        QTest::newRow("xlOpenPort fails") << "xlOpenPort" << 0 << port;
+        QTest::newRow("handle -1") << "handle -1" << 0 << port;
+        QTest::newRow("permission withheld") << "permission withheld" << 0 << port + closed;
+        QTest::newRow("xlCanSetChannelOutput fails") << "xlCanSetChannelOutput" << 0 << output + closed;
+        QTest::newRow("xlCanSetChannelBitrate fails")
+            << "xlCanSetChannelBitrate" << 0 << bitrate + closed;
+        QTest::newRow("xlActivateChannel fails") << "xlActivateChannel" << 0 << active + closed;
+    }
+
+    void shouldOpenOnlyWhenEveryStepSucceeds()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, channelIndex);
+        QFETCH(QStringList, openCalls);
+        const bool driverOpen = !openCalls.isEmpty();  // open() reads the configuration first
+        const bool opened = openCalls.contains("xlSetNotification");
+        ScriptedDriver driver;
+        ScriptedChannel *channel = driver.addScriptedChannel(QStringLiteral("CAN 1"));
+        applyFault(driver, fault);
+        auto can = std::make_unique<VectorCAN>();
+        // A driver whose configuration cannot be read is closed again at once.
+        QCOMPARE(driver.calls.contains("xlCloseDriver"), fault == "xlGetDriverConfig");
+        QList<VectorCAN::ChannelEntry> list{{7, QStringLiteral("stale")}};
+        QCOMPARE(can->listChannels(list), driverOpen);
+        QCOMPARE(list.size(), driverOpen && fault != "no channels" ? 1 : 0);
+
+        driver.calls.clear();
+        QCOMPARE(can->open(channelIndex, 500000, consoleName), opened);
+        QCOMPARE(driver.calls, openCalls);
+        // A failed open leaves no port on the driver and no notifier behind.
+        XlEvent event;
+        unsigned count = 1;
+        QCOMPARE(xlReceive(0, &count, &event), opened ? XL_ERR_QUEUE_IS_EMPTY : XL_ERR_INVALID_PORT);
+        QCOMPARE(can->findChild<QSocketNotifier *>() != nullptr, opened);
+
+        driver.calls.clear();
+        QCOMPARE(can->transmit(0x123, false, 1, source), opened);
+        QCOMPARE(channel->written.size(), opened ? 1 : 0);
+        channel->inject(rxEvent(0x321, false, payload));
+        QSignalSpy received(can.get(), &VectorCAN::messageReceived);
+        can->readMessages();
+        QCOMPARE(received.count(), opened ? 2 : 0);  // the TX receipt and the injected frame
+
+        can.reset();
+        QStringList release = opened ? QStringList{"xlCanTransmit", "xlClosePort"} : QStringList();
+        if (driverOpen)
+            release << "xlCloseDriver";
+        QCOMPARE(driver.calls, release);
+    }
+
+    void shouldListTraceAndOpenChannelsByTheirDriverIndex()
+    {
+        traces.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &text) { traces << text; });
+        const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
+        ScriptedDriver driver;
+        ScriptedChannel *can1 = driver.addScriptedChannel(QStringLiteral("CAN 1"));
+        driver.addScriptedChannel(QStringLiteral("LIN 1"), false);
+        ScriptedChannel *can2 = driver.addScriptedChannel(QStringLiteral("CAN 2"));
+        // Indices that are not the positions, the first and the last one equal.
+        driver.editConfig = [](XlDriverConfig &config) {
+            for (int i = 0; i < 3; ++i)
+                config.channel[i].channelIndex = quint8(i == 2 ? 10 : 10 + i);
+        };
+        QStringList listed;
+        {
+            VectorCAN can;
+            QList<VectorCAN::ChannelEntry> list;
+            QVERIFY(can.listChannels(list));
+            for (const VectorCAN::ChannelEntry &entry : list)
+                listed << QStringLiteral("%1 %2").arg(entry.index).arg(entry.name);
+            QVERIFY(can.open(10, 500000, consoleName));
+            QVERIFY(can.transmit(0x123, false, 1, source));
+            can.readMessages();
+        }
+        QCOMPARE(listed, QStringList({"10 CAN 1", "10 CAN 2"}));
+        QCOMPARE(can1->written.size(), 0);
+        QCOMPARE(can2->written.size(), 1);
+        QCOMPARE(traces, QStringList({"Vector VXL DLL version 0x01000000",
+                                      "Number of channels available: 3", "#0 (10): CAN 1",
+                                      "#1 (11): LIN 1", "#2 (10): CAN 2"}));
+    }
+
+    void shouldPassTheApplicationNameZeroTerminated_data()
+    {
+        const QByteArray letters("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("passed");
+        QTest::newRow("console name") << consoleName.toLatin1() << consoleName.toLatin1();
+        QTest::newRow("31 bytes kept whole") << letters.left(31) << letters.left(31);
+        QTest::newRow("32 bytes cut to 31") << letters.left(32) << letters.left(31);
+        QTest::newRow("40 bytes cut to 31") << letters << letters.left(31);
+    }
+
+    void shouldPassTheApplicationNameZeroTerminated()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, passed);
+        Bench b;
+        QVERIFY(b.can.open(0, 500000, QString::fromLatin1(name)));
+        QCOMPARE(b.driver.appName.left(b.driver.appName.indexOf('\0')), passed);
+    }
+
+    void shouldPickFramesUpFromTheEventLoopUntilClosed_data()
+    {
+        QTest::addColumn<bool>("notification");
+        QTest::newRow("notification handle") << true;
+        QTest::newRow("poll timer alone") << false;
+    }
+
+    void shouldPickFramesUpFromTheEventLoopUntilClosed()
+    {
+        QFETCH(bool, notification);
+        Bench b;
+        if (!notification)
+            b.driver.failCall(QStringLiteral("xlSetNotification"), XL_ERROR);
+        QVERIFY(b.open());
+        QCOMPARE(b.can.findChild<QSocketNotifier *>() != nullptr, notification);
+        QSignalSpy received(&b.can, &VectorCAN::messageReceived);
+        b.channel->inject(rxEvent(0x1BFF8301, true, payload));
+        if (notification) {  // wakes the loop at once, without waiting for the poll timer
+            QCoreApplication::processEvents();
+            QCOMPARE(received.count(), 1);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 5000);
+
+        // A frame still waiting in the driver when the port closes never arrives.
+        b.channel->inject(rxEvent(0x1BFF8302, true, payload));
+        b.can.close();
+        b.can.close();
+        QCOMPARE(b.driver.calls.count("xlClosePort"), 1);
+        QVERIFY(!b.can.findChild<QSocketNotifier *>());
+        QTest::qWait(200);
+        QCOMPARE(received.count(), 1);
+        QVERIFY(!b.can.transmit(0x123, false, 1, source));
+        // Records already taken off the driver stay until they are taken.
+        QCOMPARE(takeAll(b.can), QStringList{"rx 1bff8301x [8] " + allData});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVectorCAN)
+#include "tst_vectorcan.moc"
