@@ -61,7 +61,7 @@ bool VectorCAN::listChannels(QList<ChannelEntry> &list)
     qDebug("Number of channels available: %d", int(config.channelCount));
     for (quint32 i = 0; i < config.channelCount; ++i) {
         const XlChannelConfig &entry = config.channel[i];
-        const QString name = QString::fromLatin1(entry.name, int(qstrnlen(entry.name, sizeof entry.name)));
+        const QString name = QString::fromLocal8Bit(entry.name, int(qstrnlen(entry.name, sizeof entry.name)));
         qDebug("#%d (%d): %s", int(i), int(entry.channelIndex), qPrintable(name));
         if (entry.busCapabilities & XL_BUS_COMPATIBLE_CAN)
             list.append({entry.channelIndex, name});
@@ -71,8 +71,9 @@ bool VectorCAN::listChannels(QList<ChannelEntry> &list)
 
 bool VectorCAN::open(int channelIndex, int bitrate, const QString &appName)
 {
+    // One adapter drives one port: a second open would lose the first one.
     XlDriverConfig config;
-    if (!driverOpen || !readDriverConfig(config) || config.channelCount == 0)
+    if (!driverOpen || portOpen || !readDriverConfig(config) || config.channelCount == 0)
         return false;
 
     // Of several entries with the same index the last one counts.

@@ -316,7 +316,8 @@ private slots:
         if (!notification)
             b.driver.failCall(QStringLiteral("xlSetNotification"), XL_ERROR);
         QVERIFY(b.open());
-        QCOMPARE(b.can.findChild<QSocketNotifier *>() != nullptr, notification);
+        QVERIFY(!b.open());  // the port that is open stays the one in use
+        QCOMPARE(b.can.findChildren<QSocketNotifier *>().size(), notification ? 1 : 0);
         QSignalSpy received(&b.can, &VectorCAN::messageReceived);
         b.channel->inject(rxEvent(0x1BFF8301, true, payload));
         if (notification) {  // wakes the loop at once, without waiting for the poll timer

@@ -118,11 +118,9 @@ XlStatus Driver::openPort(XlPortHandle *port, const char *, XlAccess accessMask,
 
 XlStatus Driver::canSetChannelOutput(XlPortHandle handle, XlAccess accessMask, int mode)
 {
-    Port *port = findPort(handle);
-    if (!port)
-        return XL_ERR_INVALID_PORT;
-    if ((accessMask & ~port->access) != 0)
-        return XL_ERR_INVALID_ACCESS;
+    Port *port = nullptr;
+    if (const XlStatus status = findPort(handle, accessMask, port); status != XL_SUCCESS)
+        return status;
     if (mode != XL_OUTPUT_MODE_SILENT && mode != XL_OUTPUT_MODE_NORMAL)
         return XL_ERR_WRONG_PARAMETER;
     port->outputMode = mode;
@@ -131,11 +129,9 @@ XlStatus Driver::canSetChannelOutput(XlPortHandle handle, XlAccess accessMask, i
 
 XlStatus Driver::canSetChannelBitrate(XlPortHandle handle, XlAccess accessMask, unsigned bitrate)
 {
-    Port *port = findPort(handle);
-    if (!port)
-        return XL_ERR_INVALID_PORT;
-    if ((accessMask & ~port->access) != 0)
-        return XL_ERR_INVALID_ACCESS;
+    Port *port = nullptr;
+    if (const XlStatus status = findPort(handle, accessMask, port); status != XL_SUCCESS)
+        return status;
     if (bitrate == 0 || bitrate > maxBitrate)
         return XL_ERR_WRONG_PARAMETER;
     for (size_t i = 0; i < channels.size(); ++i) {
@@ -148,11 +144,9 @@ XlStatus Driver::canSetChannelBitrate(XlPortHandle handle, XlAccess accessMask, 
 XlStatus Driver::activateChannel(XlPortHandle handle, XlAccess accessMask, unsigned busType,
                                  unsigned flags)
 {
-    Port *port = findPort(handle);
-    if (!port)
-        return XL_ERR_INVALID_PORT;
-    if ((accessMask & ~port->access) != 0)
-        return XL_ERR_INVALID_ACCESS;
+    Port *port = nullptr;
+    if (const XlStatus status = findPort(handle, accessMask, port); status != XL_SUCCESS)
+        return status;
     if (busType != XL_BUS_TYPE_CAN)
         return XL_ERR_WRONG_PARAMETER;
 
@@ -201,7 +195,7 @@ XlStatus Driver::receive(XlPortHandle handle, unsigned *eventCount, XlEvent *eve
     Port *port = findPort(handle);
     if (!port)
         return XL_ERR_INVALID_PORT;
-    if (!eventCount || !events)
+    if (!eventCount || *eventCount == 0 || !events)
         return XL_ERR_WRONG_PARAMETER;
     unsigned taken = 0;
     while (taken < *eventCount && port->queue.pop(&events[taken]))
@@ -258,6 +252,14 @@ Driver::Port *Driver::findPort(XlPortHandle handle)
     return it == ports.end() ? nullptr : &it->second;
 }
 
+XlStatus Driver::findPort(XlPortHandle handle, XlAccess accessMask, Port *&port)
+{
+    port = findPort(handle);
+    if (!port)
+        return XL_ERR_INVALID_PORT;
+    return (accessMask & ~port->access) != 0 ? XL_ERR_INVALID_ACCESS : XL_SUCCESS;
+}
+
 XlAccess Driver::allChannels() const
 {
     return channels.size() == XL_MAX_CHANNELS ? ~XlAccess(0) : bit(int(channels.size())) - 1;
@@ -281,12 +283,12 @@ XlStatus Driver::transmitOne(Port &port, XlAccess accessMask, const XlEvent &mes
 
         XlEvent heard = message;
         heard.tag = XL_RECEIVE_MSG;
-        heard.flags = 0;
+        heard.flags &= ~XL_CAN_MSG_FLAG_TX_COMPLETED;
         deliver(int(i), heard, &port);
 
         XlEvent receipt = heard;
         receipt.channelIndex = quint8(i);
-        receipt.flags = XL_CAN_MSG_FLAG_TX_COMPLETED;
+        receipt.flags |= XL_CAN_MSG_FLAG_TX_COMPLETED;
         receipt.timeStamp = quint64(clock.nsecsElapsed() - port.clockStart);
         enqueue(port, receipt);
     }

@@ -81,6 +81,8 @@ private:
     };
 
     Port *findPort(XlPortHandle handle);
+    // The open port, if it was opened for every channel of the mask.
+    XlStatus findPort(XlPortHandle handle, XlAccess accessMask, Port *&port);
     XlAccess allChannels() const;
     void deliver(int channelIndex, const XlEvent &event, const Port *except);
     void enqueue(Port &port, const XlEvent &event);
