@@ -46,7 +46,6 @@ void TestIsoTpExchange::init()
 
 void TestIsoTpExchange::cleanup()
 {
-    xl::Driver::install(nullptr);
     driver.reset();
 }
 

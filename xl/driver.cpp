@@ -33,6 +33,8 @@ Driver::Driver()
 
 Driver::~Driver()
 {
+    if (installed == this)
+        installed = nullptr;
     for (auto &[handle, port] : ports) {
         if (port.notification >= 0)
             ::close(port.notification);

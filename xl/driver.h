@@ -30,7 +30,8 @@ public:
 
     // The driver the xl* calls go to: the installed one, else the process default.
     static Driver &current();
-    // Installs a driver for the calls; nullptr goes back to the process default.
+    // Installs a driver for the calls until it is destroyed; nullptr goes back
+    // to the process default.
     static void install(Driver *driver);
 
     // Channels are listed in the order they were added; the position is the

@@ -13,11 +13,6 @@ ScriptedDriver::ScriptedDriver()
     install(this);
 }
 
-ScriptedDriver::~ScriptedDriver()
-{
-    install(nullptr);
-}
-
 ScriptedChannel *ScriptedDriver::addScriptedChannel(const QString &name, bool canCapable)
 {
     auto channel = std::make_unique<ScriptedChannel>(name, canCapable);

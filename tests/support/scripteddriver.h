@@ -29,7 +29,6 @@ class ScriptedDriver : public xl::Driver
 {
 public:
     ScriptedDriver();
-    ~ScriptedDriver() override;
 
     ScriptedChannel *addScriptedChannel(const QString &name, bool canCapable = true);
     // From now on the named call ("xlOpenPort", …) returns the status and does nothing else.
