@@ -28,26 +28,9 @@ class TestIsoTpExchange : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
     void shouldReassembleTheLongestMessage_data();
     void shouldReassembleTheLongestMessage();
-
-private:
-    std::unique_ptr<xl::Driver> driver;
 };
-
-void TestIsoTpExchange::init()
-{
-    driver = std::make_unique<xl::Driver>();
-    driver->addChannel(std::make_unique<xl::VirtualBus>(QStringLiteral("Virtual Bus")));
-    xl::Driver::install(driver.get());
-}
-
-void TestIsoTpExchange::cleanup()
-{
-    driver.reset();
-}
 
 void TestIsoTpExchange::shouldReassembleTheLongestMessage_data()
 {
@@ -68,6 +51,9 @@ void TestIsoTpExchange::shouldReassembleTheLongestMessage()
     QFETCH(int, capacity);
     QFETCH(int, consoleFrames);
 
+    xl::Driver driver;
+    driver.addChannel(std::make_unique<xl::VirtualBus>(QStringLiteral("Virtual Bus")));
+    xl::Driver::install(&driver);
     VectorCAN console;
     VectorCAN device;
     QVERIFY(console.open(0, 500000, QStringLiteral("console")));

@@ -5,7 +5,6 @@
 
 #include <poll.h>
 
-#include <memory>
 #include <vector>
 
 namespace {
@@ -13,6 +12,7 @@ namespace {
 constexpr XlAccess busA = 1;  // a virtual bus
 constexpr XlAccess busB = 2;  // a channel that injects what a test wants the ports to hear
 
+// A driver with a virtual bus and a scripted channel, driven through its calls.
 struct TwoChannels : xl::Driver
 {
     TwoChannels()
@@ -22,7 +22,6 @@ struct TwoChannels : xl::Driver
         openDriver();
     }
 
-    // Opens a port with a queue of 4096 events, on bus unless told otherwise.
     XlPortHandle open(XlAccess mask, bool activate = true)
     {
         XlPortHandle port = XL_INVALID_PORTHANDLE;
@@ -33,32 +32,16 @@ struct TwoChannels : xl::Driver
         return port;
     }
 
-    XlStatus send(XlPortHandle port, XlAccess mask, quint16 dlc)
-    {
-        XlEvent frame = rxEvent(0x1BFF8300, true, QByteArray::fromHex("1112131415161718"));
-        frame.tag = XL_TRANSMIT_MSG;
-        frame.dlc = dlc;
-        unsigned count = 1;
-        return canTransmit(port, mask, &count, &frame);
-    }
-
-    // Takes up to max events off the port's queue, one line each.
+    // Takes the port's waiting events: identifier and flags of each.
     QStringList take(XlPortHandle port, unsigned max = 5000)
     {
         std::vector<XlEvent> events(max);
-        if (receive(port, &max, events.data()) != XL_SUCCESS)
-            return {};
-        QStringList lines;
-        for (unsigned i = 0; i < max; ++i)
-            lines << line(events[i]);
-        return lines;
-    }
-
-    static QString line(const XlEvent &e)
-    {
-        const QByteArray data(reinterpret_cast<const char *>(e.data), sizeof e.data);
-        return QStringLiteral("%1 %2/%3 [%4] %5").arg(e.tag).arg(e.id, 0, 16).arg(e.flags, 0, 16)
-            .arg(e.dlc).arg(QString::fromLatin1(data.toHex()));
+        QStringList taken;
+        if (receive(port, &max, events.data()) == XL_SUCCESS) {
+            for (unsigned i = 0; i < max; ++i)
+                taken << QStringLiteral("%1/%2").arg(events[i].id, 0, 16).arg(events[i].flags, 0, 16);
+        }
+        return taken;
     }
 
     ScriptedChannel *b = new ScriptedChannel(QStringLiteral("B"));  // the driver owns it
@@ -77,40 +60,32 @@ class TestXlDriver : public QObject
     Q_OBJECT
 
 private slots:
-    void shouldDeliverAFrameToEveryOtherPortOnBusWithItsChannel_data()
+    void shouldDeliverToEveryOtherPortOnBusWithTheChannel_data()
     {
         QTest::addColumn<bool>("senderOnBus");
-        QTest::addColumn<int>("dlc");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("listener");
         QTest::addColumn<QStringList>("heard");
-        const auto heard = [](const char *flags, const char *dlc) {
-            return QStringList{QStringLiteral("1 9bff8300/%1 [%2] 1112131415161718").arg(flags, dlc)};
-        };
-        const int offline = XL_ERR_PORT_IS_OFFLINE;
-        const int refused = XL_ERR_WRONG_PARAMETER;
-        QTest::newRow("sender gets a TX receipt") << true << 8 << 0 << 0 << heard("40", "8");
-        QTest::newRow("port on the same channel") << true << 8 << 0 << 1 << heard("0", "8");
-        QTest::newRow("second port on the same channel") << true << 8 << 0 << 2 << heard("0", "8");
-        QTest::newRow("port not yet activated") << true << 8 << 0 << 3 << QStringList();
-        QTest::newRow("port on another channel") << true << 8 << 0 << 4 << QStringList();
-        QTest::newRow("DLC 15 goes out") << true << 15 << 0 << 1 << heard("0", "15");
-        QTest::newRow("DLC 16 refused, no receipt") << true << 16 << refused << 0 << QStringList();
-        QTest::newRow("sender not yet activated") << false << 8 << offline << 1 << QStringList();
+        QTest::newRow("sender gets a TX receipt") << true << 0 << QStringList{"9bff8300/40"};
+        QTest::newRow("port on the same channel") << true << 1 << QStringList{"9bff8300/0"};
+        QTest::newRow("port not yet activated") << true << 2 << QStringList();
+        QTest::newRow("port on another channel") << true << 3 << QStringList();
+        QTest::newRow("sender not yet activated") << false << 1 << QStringList();
     }
 
-    void shouldDeliverAFrameToEveryOtherPortOnBusWithItsChannel()
+    void shouldDeliverToEveryOtherPortOnBusWithTheChannel()
     {
         QFETCH(bool, senderOnBus);
-        QFETCH(int, dlc);
-        QFETCH(int, status);
-        QFETCH(int, port);
+        QFETCH(int, listener);
         QFETCH(QStringList, heard);
         TwoChannels driver;
         const XlPortHandle ports[] = {driver.open(busA, senderOnBus), driver.open(busA),
-                                      driver.open(busA), driver.open(busA, false), driver.open(busB)};
-        QCOMPARE(driver.send(ports[0], busA, quint16(dlc)), XlStatus(status));
-        QCOMPARE(driver.take(ports[port]), heard);
+                                      driver.open(busA, false), driver.open(busB)};
+        XlEvent frame = rxEvent(0x1BFF8300, true, QByteArray(8, '\x11'));
+        frame.tag = XL_TRANSMIT_MSG;
+        unsigned count = 1;
+        QCOMPARE(driver.canTransmit(ports[0], busA, &count, &frame),
+                 senderOnBus ? XL_SUCCESS : XL_ERR_PORT_IS_OFFLINE);
+        QCOMPARE(driver.take(ports[listener]), heard);
     }
 
     void shouldQueueUpToItsCapacityAndSignalWhileEventsWait_data()
@@ -132,10 +107,9 @@ private slots:
         QCOMPARE(driver.setNotification(port, &handle, 1), XL_SUCCESS);
         QStringList kept;
         for (int i = 0; i < pushed; ++i) {
-            const XlEvent event = rxEvent(quint32(i), false, {});
-            driver.b->inject(event);
+            driver.b->inject(rxEvent(quint32(i), false, {}));
             if (i < 4096)
-                kept << TwoChannels::line(event);
+                kept << QStringLiteral("%1/0").arg(i, 0, 16);
         }
         QCOMPARE(readable(handle), pushed > 0);
         const QStringList first = driver.take(port, 1);
@@ -147,13 +121,11 @@ private slots:
         XlEvent event;
         unsigned count = 1;
         QCOMPARE(driver.receive(port, &count, &event), XL_ERR_QUEUE_IS_EMPTY);
-        QCOMPARE(count, 0u);
 
         // The drained queue takes events again, across the end of its ring.
         driver.b->inject(rxEvent(0x700, false, {}));
         driver.b->inject(rxEvent(0x701, false, {}));
-        QCOMPARE(driver.take(port), QStringList({"1 700/0 [0] 0000000000000000",
-                                                 "1 701/0 [0] 0000000000000000"}));
+        QCOMPARE(driver.take(port), QStringList({"700/0", "701/0"}));
     }
 };
 
