@@ -210,11 +210,15 @@ XlStatus Driver::receive(XlPortHandle handle, unsigned *eventCount, XlEvent *eve
 XlStatus Driver::canTransmit(XlPortHandle handle, XlAccess accessMask, unsigned *messageCount,
                              const XlEvent *messages)
 {
-    Port *port = findPort(handle);
-    if (!port)
-        return XL_ERR_INVALID_PORT;
+    Port *port = nullptr;
+    if (const XlStatus status = findPort(handle, accessMask, port); status != XL_SUCCESS)
+        return status;
     if (!messageCount || !messages)
         return XL_ERR_WRONG_PARAMETER;
+    if (accessMask == 0)
+        return XL_ERR_INVALID_ACCESS;
+    if ((accessMask & ~port->onBus) != 0 || port->outputMode != XL_OUTPUT_MODE_NORMAL)
+        return XL_ERR_PORT_IS_OFFLINE;
     const unsigned requested = *messageCount;
     XlStatus status = XL_SUCCESS;
     unsigned sent = 0;
@@ -271,11 +275,6 @@ XlStatus Driver::transmitOne(Port &port, XlAccess accessMask, const XlEvent &mes
 {
     if (message.tag != XL_TRANSMIT_MSG || message.dlc > XL_CAN_MAX_DLC)
         return XL_ERR_WRONG_PARAMETER;
-    if (accessMask == 0 || (accessMask & ~port.access) != 0)
-        return XL_ERR_INVALID_ACCESS;
-    if ((accessMask & ~port.onBus) != 0 || port.outputMode != XL_OUTPUT_MODE_NORMAL)
-        return XL_ERR_PORT_IS_OFFLINE;
-
     for (size_t i = 0; i < channels.size(); ++i) {
         if (!(accessMask & bit(int(i))))
             continue;
