@@ -1,0 +1,152 @@
+#include "canviewer.h"
+
+#include <QHeaderView>
+
+#include <algorithm>
+
+namespace {
+
+constexpr quint32 extendedKey = 0x80000000;
+constexpr int refreshMs = 250;
+constexpr qint64 silenceMs = 10000;
+
+// Frames of the console's own ISO-TP link are traced in full.
+constexpr quint32 isoTpTxId = 0x17F873F0;
+constexpr quint32 isoTpFlowControlId = 0x17FAF073;
+
+// The record holds eight data bytes whatever DLC the bus reported.
+int storedBytes(int dlc)
+{
+    return std::clamp(dlc, 0, 8);
+}
+
+} // namespace
+
+CanViewer::CanViewer(QWidget *parent)
+    : QTreeWidget(parent)
+{
+    clock.start();
+    setHeaderLabels({tr("Richtung"), tr("ID"), tr("Intervall (ms)"), tr("DLC"), tr("Daten")});
+    setAlternatingRowColors(true);
+    for (int column = 1; column <= 3; ++column)
+        headerItem()->setTextAlignment(column, Qt::AlignRight);
+    header()->setSectionResizeMode(4, QHeaderView::Stretch);
+
+    connect(&refreshTimer, &QTimer::timeout, this, &CanViewer::updateList);
+    refreshTimer.start(refreshMs);
+}
+
+void CanViewer::handleMsg(const VectorCAN::Message &msg)
+{
+    traceFrame(msg);
+
+    const quint32 key = msg.extended ? msg.id | extendedKey : msg.id;
+    const qint64 time = now();
+    auto it = entries.find(key);
+    if (it == entries.end()) {
+        it = entries.insert(key, Entry{});
+    } else {
+        // isNew stays: several frames before the first refresh still get a row.
+        it->updated = true;
+        it->intervalMs = int(time - it->lastTime);
+    }
+    it->lastTime = time;
+    it->tx = msg.tx;
+    it->dlc = msg.dlc;
+    std::copy_n(msg.data, storedBytes(msg.dlc), it->data);
+}
+
+void CanViewer::clear()
+{
+    setUpdatesEnabled(false);
+    for (const Entry &entry : std::as_const(entries))
+        delete entry.item;
+    entries.clear();
+    setUpdatesEnabled(true);
+}
+
+/*
+ * One refresh: every entry with a frame since the last refresh gets its row
+ * created or rewritten, every entry silent for more than 10 s loses its row.
+ *
+ *   column 0  "RX" or "TX", the direction of the latest frame
+ *   column 1  the identifier, "07f" (standard) or "*17faf073" (extended)
+ *   column 2  ms between the two latest frames, empty after the first one
+ *   column 3  the DLC
+ *   column 4  the data bytes, each as two hex digits and a blank: "01 a0 ff "
+ */
+void CanViewer::updateList()
+{
+    setUpdatesEnabled(false);
+    bool rowsAdded = false;
+    const qint64 time = now();
+    for (auto it = entries.begin(); it != entries.end();) {
+        Entry &entry = *it;
+        if (!entry.updated) {
+            if (time - entry.lastTime > silenceMs) {
+                delete entry.item;
+                it = entries.erase(it);
+            } else {
+                ++it;
+            }
+            continue;
+        }
+
+        if (entry.isNew) {
+            entry.isNew = false;
+            entry.item = createRow(it.key());
+            rowsAdded = true;
+        }
+        QTreeWidgetItem *row = entry.item;
+        row->setText(0, entry.tx ? QStringLiteral("TX") : QStringLiteral("RX"));
+        if (entry.intervalMs >= 0)
+            row->setText(2, QString::number(entry.intervalMs));
+        row->setText(3, QString::number(entry.dlc));
+        QString data;
+        data.reserve(32);
+        for (int i = 0; i < storedBytes(entry.dlc); ++i)
+            data += QStringLiteral("%1 ").arg(entry.data[i], 2, 16, QLatin1Char('0'));
+        row->setText(4, data);
+        entry.updated = false;
+        ++it;
+    }
+    // Row order depends only on the ID texts, which never change, so sorting
+    // once after all new rows orders them as sorting after each one would.
+    if (rowsAdded)
+        sortItems(1, Qt::AscendingOrder);
+    setUpdatesEnabled(true);
+}
+
+QTreeWidgetItem *CanViewer::createRow(quint32 key)
+{
+    QFont font(QStringLiteral("SmoothTTF"), 9, -1, false);
+    font.setStyleStrategy(QFont::NoAntialias);
+
+    auto *row = new QTreeWidgetItem(this);
+    const quint32 id = key & ~extendedKey;
+    row->setText(1, key & extendedKey ? QStringLiteral("*%1").arg(id, 6, 16, QLatin1Char('0'))
+                                      : QStringLiteral("%1").arg(id, 3, 16, QLatin1Char('0')));
+    for (int column = 1; column <= 3; ++column)
+        row->setTextAlignment(column, Qt::AlignRight);
+    for (int column = 0; column < 5; ++column)
+        row->setFont(column, font);
+    return row;
+}
+
+/*
+ * One line per 8-byte frame on the ISO-TP link's two identifiers:
+ *
+ *   RX 17faf073  8: 30 00 00 00 00 00 00 00
+ */
+void CanViewer::traceFrame(const VectorCAN::Message &msg) const
+{
+    if (!msg.extended || msg.dlc != 8 || (msg.id != isoTpTxId && msg.id != isoTpFlowControlId))
+        return;
+    QString line = QStringLiteral("%1 %2  %3:")
+                       .arg(msg.tx ? QStringLiteral("TX") : QStringLiteral("RX"))
+                       .arg(msg.id, 8, 16, QLatin1Char('0'))
+                       .arg(msg.dlc);
+    for (quint8 byte : msg.data)
+        line += QStringLiteral(" %1").arg(byte, 2, 16, QLatin1Char('0'));
+    qDebug("%s", line.toLocal8Bit().constData());
+}

@@ -1,0 +1,94 @@
+#include "can/canchannelselectdlg.h"
+#include "can/vectorcan.h"
+#include "support/scripteddriver.h"
+
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+class TestCANChannelSelectDlg : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Channels as "name" or "name (no CAN)", in driver order.
+    void shouldOfferCanChannelsInDriverOrder_data()
+    {
+        QTest::addColumn<QStringList>("driverChannels");
+        QTest::addColumn<bool>("driverMissing");
+        QTest::addColumn<int>("pickRow");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<int>("channel");
+
+        QTest::newRow("two CAN channels") << QStringList{"CAN 1", "CAN 2"} << false << -1
+                                          << QStringList{"CAN 1", "CAN 2"} << 0;
+        QTest::newRow("second row picked") << QStringList{"CAN 1", "CAN 2"} << false << 1
+                                           << QStringList{"CAN 1", "CAN 2"} << 1;
+        QTest::newRow("channel without CAN ahead")
+            << QStringList{"LIN 1 (no CAN)", "CAN 1", "CAN 2"} << false << 1 << QStringList{"CAN 1", "CAN 2"} << 2;
+        QTest::newRow("no channels") << QStringList{} << false << -1 << QStringList{} << -1;
+        QTest::newRow("only a channel without CAN") << QStringList{"LIN 1 (no CAN)"} << false << -1
+                                                    << QStringList{} << -1;
+        QTest::newRow("driver missing") << QStringList{"CAN 1"} << true << -1 << QStringList{} << -1;
+    }
+
+    void shouldOfferCanChannelsInDriverOrder()
+    {
+        QFETCH(QStringList, driverChannels);
+        QFETCH(bool, driverMissing);
+        QFETCH(int, pickRow);
+        QFETCH(QStringList, rows);
+        QFETCH(int, channel);
+
+        ScriptedDriver driver;
+        for (QString name : driverChannels) {
+            const bool can = !name.endsWith(QLatin1String(" (no CAN)"));
+            driver.addScriptedChannel(name.remove(QLatin1String(" (no CAN)")), can);
+        }
+        if (driverMissing)
+            driver.failCall(QStringLiteral("xlOpenDriver"), XL_ERR_CANNOT_OPEN_DRIVER);
+        VectorCAN can;
+        CANChannelSelectDlg dialog(&can);
+        auto *list = dialog.findChild<QListWidget *>(QStringLiteral("channels"));
+        if (pickRow >= 0)
+            list->setCurrentRow(pickRow);
+
+        QStringList shown;
+        for (int row = 0; row < list->count(); ++row)
+            shown << list->item(row)->text();
+        QCOMPARE(shown, rows);
+        QCOMPARE(dialog.selectedRow(), rows.isEmpty() ? -1 : qMax(pickRow, 0));
+        QCOMPARE(dialog.selectedChannel(), channel);
+    }
+
+    void shouldCloseWithTheButtonPressed_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("result");
+
+        QTest::newRow("OK") << int(QDialogButtonBox::Ok) << int(QDialog::Accepted);
+        QTest::newRow("Cancel") << int(QDialogButtonBox::Cancel) << int(QDialog::Rejected);
+    }
+
+    void shouldCloseWithTheButtonPressed()
+    {
+        QFETCH(int, button);
+        QFETCH(int, result);
+
+        ScriptedDriver driver;
+        driver.addScriptedChannel(QStringLiteral("CAN 1"));
+        VectorCAN can;
+        CANChannelSelectDlg dialog(&can);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Korvel - CAN Kanal auswählen"));
+        QCOMPARE(dialog.size(), QSize(400, 300));
+
+        QTimer::singleShot(0, &dialog, [&] {
+            dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::StandardButton(button))->click();
+        });
+        QCOMPARE(dialog.exec(), result);
+    }
+};
+
+QTEST_MAIN(TestCANChannelSelectDlg)
+#include "tst_canchannelselectdlg.moc"
