@@ -18,6 +18,9 @@ class CanViewer : public QTreeWidget
 public:
     explicit CanViewer(QWidget *parent = nullptr);
 
+private slots:
+    void updateList();
+
 public slots:
     void handleMsg(const VectorCAN::Message &msg);
     void clear();
@@ -26,9 +29,6 @@ protected:
     // Milliseconds on a monotonic clock, so that intervals and silences do
     // not jump when the system clock is set. Tests move it at will.
     virtual qint64 now() const { return clock.elapsed(); }
-
-private slots:
-    void updateList();
 
 private:
     struct Entry
