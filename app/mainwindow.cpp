@@ -1,0 +1,67 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "can/canchannelselectdlg.h"
+#include "console/protocol.h"
+#include "monitor/canwindow.h"
+
+#include <QCloseEvent>
+#include <QMessageBox>
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui_MainWindow)
+    , isotp(&can, protocol::isoTpTxId, true, protocol::isoTpFlowControlId, true)
+{
+    ui->setupUi(this);
+    connect(&can, &VectorCAN::messageReceived, this, &MainWindow::canReceive);
+
+    // The channel is picked once; a console without one runs on and sends nothing.
+    CANChannelSelectDlg dialog(&can, this);
+    if (dialog.exec() == QDialog::Accepted
+        && !can.open(dialog.selectedChannel(), 500000, QStringLiteral("KORVEL-Console"))) {
+        QMessageBox::critical(this, tr("CAN Fehler"), tr("Konnte CAN Kanal nicht aktivieren!"));
+    }
+
+    connect(&nmhTimer, &QTimer::timeout, this, &MainWindow::sendNMH);
+    connect(&pressureTimer, &QTimer::timeout, this, &MainWindow::requestPressureSensorRawData);
+    connect(&tpRawTimer, &QTimer::timeout, this, &MainWindow::advanceTPRaw);
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // The activity window must not outlive the console.
+    if (canWindow) {
+        delete canWindow;
+        canWindow = nullptr;
+    }
+    event->accept();
+}
+
+void MainWindow::on_showCANView_clicked()
+{
+    if (ui->showCANView->isChecked()) {
+        if (!canWindow) {
+            canWindow = new CANWindow(nullptr);
+            connect(canWindow, &QObject::destroyed, this, &MainWindow::canWindowDestroyed);
+        }
+        canWindow->setVisible(true);
+        canWindow->raise();
+    } else if (canWindow) {
+        delete canWindow;
+        canWindow = nullptr;
+    }
+}
+
+// Runs whenever the activity window goes, also when the user closed it, so
+// that the button always shows whether it exists.
+void MainWindow::canWindowDestroyed()
+{
+    canWindow = nullptr;
+    ui->showCANView->setChecked(false);
+}

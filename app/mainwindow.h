@@ -1,0 +1,87 @@
+#pragma once
+
+#include "can/vectorcan.h"
+#include "isotp/isotptx.h"
+
+#include <QByteArray>
+#include <QMainWindow>
+#include <QTimer>
+
+class CANWindow;
+class Ui_MainWindow;
+
+// The console's one window and controller: it owns the CAN channel, the ISO-TP
+// transmitter, the timers that pace the device dialogues and all device state.
+// The device functions live in console/.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    enum TPRawState { TPRawIdle = 0, TPRawInit = 1, TPRawDownload = 2 };
+
+    // Returns only after the user has picked (or not picked) the CAN channel.
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void canReceive();
+    void canWindowDestroyed();
+    void sendNMH();
+    void requestPressureSensorRawData();
+    void requestTPRawCopy();
+    void requestTPRawDownload();
+    void updateTPRawTitle();
+    void advanceTPRaw();
+    void on_showCANView_clicked();
+    void on_sendNMH_clicked();
+    void on_activateTPDiag_clicked();
+    void on_readPressureSensors_clicked();
+    void on_pressureReset_clicked();
+    void on_pressureUnstressed_clicked();
+    void on_pressureStressed_clicked();
+    void on_pressureCalibSave_clicked();
+    void on_readTPraw_clicked();
+
+private:
+    friend class TestMainWindow;
+
+    void sendDeviceRequest(quint8 subCommand, quint8 row = 0, quint8 column = 0);
+    void handlePressureReply(const quint8 *data);
+    void handleTPRawHeader(const quint8 *data);
+    void handleTPRawData(const quint8 *data);
+    void finishTPRaw();
+    void startTPRaw();
+    void computePressureCalibration();
+
+    Ui_MainWindow *ui;
+    VectorCAN can;
+    ISOTPTX isotp;
+    CANWindow *canWindow = nullptr;
+    QTimer nmhTimer;
+    QTimer pressureTimer;
+    quint16 pressureCali = 0;
+    quint16 pressureRaw1 = 0;
+    quint16 pressureRaw2 = 0;
+    quint16 unstressedRaw1 = 0;
+    quint16 unstressedRaw2 = 0;
+    quint16 stressedRaw1 = 0;
+    quint16 stressedRaw2 = 0;
+    // Signed results in 16 bits. They start at 1, the neutral value the reset
+    // message writes, so that a save before any calibration never writes a
+    // zero divisor into the device.
+    quint16 sens1Mul = 1;
+    quint16 sens1Div = 1;
+    quint16 calMul = 1;
+    quint16 calDiv = 1;
+    int tpRawState = TPRawIdle;
+    QTimer tpRawTimer;
+    QByteArray tpRawData;  // row-major, rows × columns
+    int tpRawRows = 0;
+    int tpRawCols = 0;
+    int tpRawRow = 0;      // position of the next byte expected
+    int tpRawCol = 0;
+};

@@ -1,0 +1,77 @@
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "console/protocol.h"
+#include "monitor/canwindow.h"
+
+/*
+ * Device requests and replies are 8-byte frames on 29-bit identifiers:
+ *
+ *   byte 0    0x20
+ *   byte 1    sub-command: 0x01 pressure, 0x02 touchpad header, 0x03 touchpad data
+ *   byte 2-7  arguments (requests) or payload (replies), big-endian
+ */
+void MainWindow::canReceive()
+{
+    VectorCAN::Message msg;
+    while (can.takeMessage(&msg)) {
+        // The activity window and the transmitter see every frame, also the
+        // ones the dispatch drops.
+        if (canWindow)
+            canWindow->handleMsg(msg);
+        isotp.handleFlowControl(msg);
+
+        if (!msg.extended || msg.id != protocol::responseId || msg.dlc != 8 || msg.data[0] != protocol::service)
+            continue;
+        switch (msg.data[1]) {
+        case protocol::pressureValues:
+            handlePressureReply(msg.data);
+            break;
+        case protocol::touchpadHeader:
+            if (tpRawState == TPRawInit)
+                handleTPRawHeader(msg.data);
+            break;
+        case protocol::touchpadData:
+            // Late answers to a repeated request carry another position.
+            if (tpRawState == TPRawDownload && msg.data[2] == tpRawRow && msg.data[3] == tpRawCol)
+                handleTPRawData(msg.data);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void MainWindow::sendDeviceRequest(quint8 subCommand, quint8 row, quint8 column)
+{
+    VectorCAN::Message msg;
+    msg.id = protocol::requestId;
+    msg.extended = true;
+    msg.dlc = 8;
+    msg.data[0] = protocol::service;
+    msg.data[1] = subCommand;
+    msg.data[2] = row;
+    msg.data[3] = column;
+    // A lost request is covered by the next poll or resend.
+    can.transmit(msg);
+}
+
+void MainWindow::sendNMH()
+{
+    static const quint8 nmh[8] = {0x73, 0x00, 0x04, 0x01, 0x08, 0x00, 0x01, 0x00};
+    can.transmit(protocol::nmhId, true, 8, nmh);
+}
+
+void MainWindow::on_sendNMH_clicked()
+{
+    if (ui->sendNMH->isChecked())
+        nmhTimer.start(100);
+    else
+        nmhTimer.stop();
+}
+
+void MainWindow::on_activateTPDiag_clicked()
+{
+    static const char activation[6] = {char(0xC8), 0x01, 0x11, 0x04, 0x20, 0x20};
+    isotp.send(activation, sizeof activation);
+}

@@ -1,0 +1,132 @@
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "console/protocol.h"
+
+#include <QtEndian>
+
+#include <cmath>
+#include <cstdlib>
+
+void MainWindow::on_readPressureSensors_clicked()
+{
+    if (ui->readPressureSensors->isChecked()) {
+        pressureTimer.start(50);
+        return;
+    }
+    for (QLabel *label : {ui->pressure0, ui->pressure1, ui->pressure2, ui->pressure3, ui->pressure4,
+                          ui->pressure5, ui->pressure6})
+        label->setText(tr("-"));
+    pressureTimer.stop();
+}
+
+void MainWindow::requestPressureSensorRawData()
+{
+    sendDeviceRequest(protocol::pressureValues);
+}
+
+// Accepted whether reading is on or not.
+void MainWindow::handlePressureReply(const quint8 *data)
+{
+    pressureCali = qFromBigEndian<quint16>(data + 2);
+    pressureRaw1 = qFromBigEndian<quint16>(data + 4);
+    pressureRaw2 = qFromBigEndian<quint16>(data + 6);
+    ui->pressure0->setText(QString::number(pressureCali));
+    ui->pressure1->setText(QString::number(pressureRaw1));
+    ui->pressure2->setText(QString::number(pressureRaw2));
+}
+
+void MainWindow::on_pressureUnstressed_clicked()
+{
+    unstressedRaw1 = pressureRaw1;
+    unstressedRaw2 = pressureRaw2;
+    computePressureCalibration();
+}
+
+void MainWindow::on_pressureStressed_clicked()
+{
+    stressedRaw1 = pressureRaw1;
+    stressedRaw2 = pressureRaw2;
+    computePressureCalibration();
+}
+
+namespace {
+
+bool fitsInByte(double value)
+{
+    return std::abs(std::trunc(value)) <= 255;
+}
+
+// The device takes each factor as one byte and never a zero.
+qint16 factor(double value)
+{
+    const auto truncated = qint16(std::trunc(value));
+    return truncated == 0 ? 1 : truncated;
+}
+
+} // namespace
+
+/*
+ * Two-point calibration from the unloaded and the 5 N snapshots, d1 and d2
+ * being the two sensors' deltas:
+ *
+ *   sens1Mul / sens1Div  ≈ d2 / d1           scales sensor 1 onto sensor 2
+ *   calMul / calDiv      ≈ 200 · d2 / 5000   turns the sum into mN
+ *
+ * Both pairs are halved together until each term fits into a byte.
+ */
+void MainWindow::computePressureCalibration()
+{
+    const int d1 = int(stressedRaw1) - int(unstressedRaw1);
+    const int d2 = int(stressedRaw2) - int(unstressedRaw2);
+
+    double x1 = d1;
+    double x2 = d2;
+    while (!fitsInByte(x1) || !fitsInByte(x2)) {
+        x1 /= 2;
+        x2 /= 2;
+    }
+    const qint16 divisor1 = factor(x1);
+    const qint16 multiplier1 = factor(x2);
+    sens1Div = quint16(divisor1);
+    sens1Mul = quint16(multiplier1);
+
+    double y1 = 5000;
+    double y2 = 200.0 * d2;
+    do {
+        y1 /= 2;
+        y2 /= 2;
+    } while (!fitsInByte(y1) || !fitsInByte(y2));
+    calDiv = quint16(factor(y1));
+    calMul = quint16(factor(y2));
+
+    qDebug("-> %f / %f  l/r", x1 * multiplier1 / divisor1, x2);
+    qDebug("-> %f / %f  cal (%d)", double(float(y1)), double(float(y2)), d2);
+
+    ui->pressure3->setText(QString::number(sens1Mul));
+    ui->pressure4->setText(QString::number(sens1Div));
+    ui->pressure5->setText(QString::number(calMul));
+    ui->pressure6->setText(QString::number(calDiv));
+}
+
+/*
+ * The calibration message, ten bytes over ISO-TP:
+ *
+ *   C8 02 11 10 32 1E  sens1Mul sens1Div calMul calDiv   (low byte of each)
+ *
+ * The reset message writes the neutral factors:
+ *
+ *   C8 02 11 10 FF 00  01 01 01 01
+ */
+void MainWindow::on_pressureCalibSave_clicked()
+{
+    const char message[10] = {char(0xC8), 0x02, 0x11, 0x10, 0x32, 0x1E,
+                              char(sens1Mul), char(sens1Div), char(calMul), char(calDiv)};
+    isotp.send(message, sizeof message);
+}
+
+void MainWindow::on_pressureReset_clicked()
+{
+    static const char reset[10] = {char(0xC8), 0x02, 0x11, 0x10, char(0xFF), 0x00, 0x01, 0x01, 0x01, 0x01};
+    isotp.send(reset, sizeof reset);
+}

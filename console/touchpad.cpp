@@ -1,0 +1,131 @@
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "console/protocol.h"
+
+/*
+ * The touchpad's raw matrix, fetched four bytes at a time:
+ *
+ *   copy request  20 02 00 00 00 00 00 00  → header  20 02 rows columns
+ *   data request  20 03 row col 00 00 00 00 → data    20 03 row col b0 b1 b2 b3
+ *
+ * The data reply echoes the position it was asked for; its four bytes run on
+ * in row-major order. Unanswered requests are resent every 50 ms (copy) or
+ * 30 ms (data) until an answer comes.
+ */
+namespace {
+constexpr int copyResendMs = 50;
+constexpr int dataResendMs = 30;
+} // namespace
+
+void MainWindow::on_readTPraw_clicked()
+{
+    if (ui->readTPraw->isChecked()) {
+        if (tpRawState == TPRawIdle)
+            startTPRaw();
+        return;
+    }
+    // Without an answer to the copy request there is nothing to finish: stop
+    // asking. A download already running still runs to its end.
+    if (tpRawState == TPRawInit) {
+        tpRawTimer.stop();
+        tpRawState = TPRawIdle;
+        updateTPRawTitle();
+    }
+}
+
+void MainWindow::startTPRaw()
+{
+    tpRawState = TPRawInit;
+    requestTPRawCopy();
+    tpRawTimer.start(copyResendMs);
+    updateTPRawTitle();
+}
+
+void MainWindow::requestTPRawCopy()
+{
+    sendDeviceRequest(protocol::touchpadHeader);
+}
+
+void MainWindow::requestTPRawDownload()
+{
+    sendDeviceRequest(protocol::touchpadData, quint8(tpRawRow), quint8(tpRawCol));
+}
+
+void MainWindow::handleTPRawHeader(const quint8 *data)
+{
+    tpRawRows = data[2];
+    tpRawCols = data[3];
+    tpRawData.resize(tpRawRows * tpRawCols);
+    tpRawRow = 0;
+    tpRawCol = 0;
+    tpRawState = TPRawDownload;
+    tpRawTimer.start(dataResendMs);
+    requestTPRawDownload();
+}
+
+// Completion shows only when a byte would land past the end, so a matrix that
+// ends on a frame's last byte takes one more exchange, for position (rows, 0).
+void MainWindow::handleTPRawData(const quint8 *data)
+{
+    for (int i = 4; i < 8; ++i) {
+        if (tpRawRow >= tpRawRows || tpRawCol >= tpRawCols) {
+            finishTPRaw();
+            return;
+        }
+        tpRawData[tpRawRow * tpRawCols + tpRawCol] = char(data[i]);
+        if (++tpRawCol == tpRawCols) {
+            ++tpRawRow;
+            tpRawCol = 0;
+        }
+    }
+    tpRawTimer.start(dataResendMs);
+    requestTPRawDownload();
+}
+
+void MainWindow::finishTPRaw()
+{
+    tpRawState = TPRawIdle;
+    tpRawTimer.stop();
+    ui->touchview->setData(tpRawRows, tpRawCols, tpRawData);
+    updateTPRawTitle();
+    if (ui->readTPraw->isChecked())
+        startTPRaw();
+}
+
+void MainWindow::advanceTPRaw()
+{
+    switch (tpRawState) {
+    case TPRawInit:
+        requestTPRawCopy();
+        break;
+    case TPRawDownload:
+        requestTPRawDownload();
+        break;
+    default:
+        tpRawTimer.stop();
+        break;
+    }
+    updateTPRawTitle();
+}
+
+void MainWindow::updateTPRawTitle()
+{
+    switch (tpRawState) {
+    case TPRawIdle:
+        ui->readTPraw->setTitle(tr("Touchpad - Rohdaten"));
+        break;
+    case TPRawInit:
+        ui->readTPraw->setTitle(tr("Touchpad - Rohdaten (init)"));
+        break;
+    case TPRawDownload: {
+        // An empty matrix has nothing left to fetch, and the closing exchange
+        // for position (rows, 0) must not read above 100 %.
+        const int percent = tpRawRows == 0 ? 100 : qMin(100, 100 * (tpRawRow + 1) / tpRawRows);
+        ui->readTPraw->setTitle(tr("Touchpad - Rohdaten (%1%)").arg(percent));
+        break;
+    }
+    default:
+        break;
+    }
+}
