@@ -2,6 +2,8 @@
 #include "app/mainwindow.h"
 #include "monitor/canviewer.h"
 #include "monitor/canwindow.h"
+#include "sim/korveldevice.h"
+#include "sim/simulatorchannel.h"
 #include "support/scripteddriver.h"
 #include "touchview/touchview.h"
 #include "ui_mainwindow.h"
@@ -25,6 +27,27 @@ void collectTrace(QtMsgType, const QMessageLogContext &, const QString &line)
     traced << line;
 }
 
+// Starts the console as the user would: the channel dialog answered with the
+// button, any message box that follows noted and accepted, the window shown.
+std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer, QString *messageBox = nullptr)
+{
+    QTimer answering;
+    QObject::connect(&answering, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            if (messageBox)
+                *messageBox = box->windowTitle() + QLatin1Char('|') + box->text();
+            box->accept();
+        } else if (modal) {
+            modal->findChild<QDialogButtonBox *>()->button(answer)->click();
+        }
+    });
+    answering.start(1);
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    return window;
+}
+
 // A console on a scripted driver whose channels are named in the list; a
 // name ending in "(no CAN)" is a channel that is not CAN-capable.
 struct Console
@@ -41,20 +64,7 @@ struct Console
         if (!failingCall.isEmpty())
             driver.failCall(failingCall, XL_ERR_HW_NOT_PRESENT);
 
-        // Answers the modal dialogs the constructor runs: the channel dialog, then any message box.
-        QTimer answering;
-        QObject::connect(&answering, &QTimer::timeout, [&] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-                messageBox = box->windowTitle() + QLatin1Char('|') + box->text();
-                box->accept();
-            } else if (modal) {
-                modal->findChild<QDialogButtonBox *>()->button(answer)->click();
-            }
-        });
-        answering.start(1);
-        window = std::make_unique<MainWindow>();
-        window->show();
+        window = startConsole(answer, &messageBox);
     }
 
     ~Console() { window->close(); }
@@ -91,6 +101,26 @@ void toggle(QGroupBox *box, bool on)
     box->setChecked(on);
     emit box->clicked(on);
 }
+
+// The console on the simulated device, the only channel and so row 0.
+struct SimulatedConsole
+{
+    SimulatedConsole()
+    {
+        auto channel = std::make_unique<sim::SimulatorChannel>();
+        device = &channel->device();
+        device->setNoise(false);
+        driver.addChannel(std::move(channel));
+        xl::Driver::install(&driver);
+        window = startConsole(QDialogButtonBox::Ok);
+    }
+
+    ~SimulatedConsole() { window->close(); }
+
+    xl::Driver driver;
+    sim::KorvelDevice *device = nullptr;
+    std::unique_ptr<MainWindow> window;
+};
 
 QImage render(QWidget &widget)
 {
@@ -375,6 +405,78 @@ private slots:
         QPointer<CANWindow> third = window(console).canWindow;
         console.window->close();
         QVERIFY(!third);
+    }
+
+    void shouldDownloadTheDevicesSnapshot_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+
+        QTest::newRow("2 x 3") << 2 << 3;
+        QTest::newRow("2 x 2") << 2 << 2;
+        QTest::newRow("0 rows") << 0 << 5;
+        QTest::newRow("14 x 24") << 14 << 24;
+        QTest::newRow("255 x 255") << 255 << 255;
+    }
+
+    void shouldDownloadTheDevicesSnapshot()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, columns);
+
+        SimulatedConsole console;
+        MainWindow &window = *console.window;
+        console.device->setMatrixSize(rows, columns);
+        toggle(window.ui->readTPraw, true);
+        QTRY_COMPARE(window.tpRawState, int(MainWindow::TPRawDownload));
+        // Unchecked, the download runs to its end and no new copy is asked for.
+        toggle(window.ui->readTPraw, false);
+        QTRY_COMPARE_WITH_TIMEOUT(window.tpRawState, int(MainWindow::TPRawIdle), 120000);
+
+        QCOMPARE(window.tpRawRows, rows);
+        QCOMPARE(window.tpRawCols, columns);
+        QCOMPARE(window.tpRawData, console.device->snapshot());
+        const QImage shown = render(*window.ui->touchview);
+        Touchview expected;
+        expected.resize(shown.size());
+        expected.setData(rows, columns, console.device->snapshot());
+        QCOMPARE(shown, render(expected));
+    }
+
+    void shouldCalibrateTheDevice()
+    {
+        SimulatedConsole console;
+        Ui_MainWindow &form = *console.window->ui;
+        const auto showsPressure = [&] {
+            const auto values = console.device->pressureValues();
+            return form.pressure0->text() == QString::number(values[0])
+                && form.pressure1->text() == QString::number(values[1])
+                && form.pressure2->text() == QString::number(values[2]);
+        };
+        toggle(form.readPressureSensors, true);
+        console.device->holdForce(0);
+        QTRY_VERIFY(showsPressure());
+        form.pressureUnstressed->click();
+        console.device->holdForce(5);
+        QTRY_VERIFY(showsPressure());
+        const quint16 uncalibrated = console.device->pressureValues()[0];
+        form.pressureStressed->click();
+        form.pressureCalibSave->click();
+
+        const auto stored = [&] {
+            const sim::Calibration factors = console.device->calibration();
+            return QStringList{QString::number(factors.sens1Mul), QString::number(factors.sens1Div),
+                               QString::number(factors.calMul), QString::number(factors.calDiv)};
+        };
+        const auto lowByte = [](const QLabel *label) { return QString::number(label->text().toUInt() & 0xFF); };
+        QTRY_COMPARE(stored(), (QStringList{lowByte(form.pressure3), lowByte(form.pressure4),
+                                            lowByte(form.pressure5), lowByte(form.pressure6)}));
+        const quint16 calibrated = console.device->pressureValues()[0];
+        QVERIFY2(qAbs(calibrated - 5000) < qAbs(uncalibrated - 5000),
+                 qPrintable(QStringLiteral("%1 -> %2 mN").arg(uncalibrated).arg(calibrated)));
+
+        form.activateTPDiag->click();
+        QTRY_COMPARE(console.device->receivedMessages().constLast(), QByteArray::fromHex("c80111042020"));
     }
 
     void shouldShowActivityInTheConsoleFont()
