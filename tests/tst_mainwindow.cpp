@@ -71,7 +71,7 @@ struct Console
 
     void receive(const QString &hex, quint32 id = 0x1BFF8301, bool extended = true, quint16 flags = 0)
     {
-        bus->inject(rxEvent(id, extended, QByteArray::fromHex(hex.toLatin1()), flags));
+        bus->inject(xl::receivedEvent(id, extended, QByteArray::fromHex(hex.toLatin1()), flags));
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents();
     }

@@ -144,12 +144,12 @@ private slots:
         QFETCH(QString, record);
         Bench b;
         QVERIFY(b.open());
-        XlEvent event = rxEvent(0, false, payload, quint16(flags));
+        XlEvent event = xl::receivedEvent(0, false, payload, quint16(flags));
         event.tag = quint8(tag);
         event.id = rawId;
         event.dlc = quint16(dlc);
         b.channel->inject(event);
-        b.channel->inject(rxEvent(0x200, false, payload.left(2)));  // and the next frame still arrives
+        b.channel->inject(xl::receivedEvent(0x200, false, payload.left(2)));  // and the next frame still arrives
         QSignalSpy received(&b.can, &VectorCAN::messageReceived);
         b.can.readMessages();
         QStringList records{"rx 200 [2] 11 22 00 00 00 00 00 00"};
@@ -165,7 +165,7 @@ private slots:
         QVERIFY(b.open());
         // One more event than the receive queue the adapter asks the driver for.
         for (quint32 id = 0; id <= 4096; ++id)
-            b.channel->inject(rxEvent(id, false, {}));
+            b.channel->inject(xl::receivedEvent(id, false, {}));
         QSignalSpy received(&b.can, &VectorCAN::messageReceived);
         b.can.readMessages();
         QCOMPARE(received.count(), 4096);
@@ -236,7 +236,7 @@ private slots:
         driver.calls.clear();
         QCOMPARE(can->transmit(0x123, false, 1, source), opened);
         QCOMPARE(channel->written.size(), opened ? 1 : 0);
-        channel->inject(rxEvent(0x321, false, payload));
+        channel->inject(xl::receivedEvent(0x321, false, payload));
         QSignalSpy received(can.get(), &VectorCAN::messageReceived);
         can->readMessages();
         QCOMPARE(received.count(), opened ? 2 : 0);  // the TX receipt and the injected frame
@@ -319,7 +319,7 @@ private slots:
         QVERIFY(!b.open());  // the port that is open stays the one in use
         QCOMPARE(b.can.findChildren<QSocketNotifier *>().size(), notification ? 1 : 0);
         QSignalSpy received(&b.can, &VectorCAN::messageReceived);
-        b.channel->inject(rxEvent(0x1BFF8301, true, payload));
+        b.channel->inject(xl::receivedEvent(0x1BFF8301, true, payload));
         if (notification) {  // wakes the loop at once, without waiting for the poll timer
             QCoreApplication::processEvents();
             QCOMPARE(received.count(), 1);
@@ -327,7 +327,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 5000);
 
         // A frame still waiting in the driver when the port closes never arrives.
-        b.channel->inject(rxEvent(0x1BFF8302, true, payload));
+        b.channel->inject(xl::receivedEvent(0x1BFF8302, true, payload));
         b.can.close();
         b.can.close();
         QCOMPARE(b.driver.calls.count("xlClosePort"), 1);

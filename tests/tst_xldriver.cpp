@@ -80,7 +80,7 @@ private slots:
         TwoChannels driver;
         const XlPortHandle ports[] = {driver.open(busA, senderOnBus), driver.open(busA),
                                       driver.open(busA, false), driver.open(busB)};
-        XlEvent frame = rxEvent(0x1BFF8300, true, QByteArray(8, '\x11'));
+        XlEvent frame = xl::receivedEvent(0x1BFF8300, true, QByteArray(8, '\x11'));
         frame.tag = XL_TRANSMIT_MSG;
         unsigned count = 1;
         QCOMPARE(driver.canTransmit(ports[0], busA, &count, &frame),
@@ -107,7 +107,7 @@ private slots:
         QCOMPARE(driver.setNotification(port, &handle, 1), XL_SUCCESS);
         QStringList kept;
         for (int i = 0; i < pushed; ++i) {
-            driver.b->inject(rxEvent(quint32(i), false, {}));
+            driver.b->inject(xl::receivedEvent(quint32(i), false, {}));
             if (i < 4096)
                 kept << QStringLiteral("%1/0").arg(i, 0, 16);
         }
@@ -123,8 +123,8 @@ private slots:
         QCOMPARE(driver.receive(port, &count, &event), XL_ERR_QUEUE_IS_EMPTY);
 
         // The drained queue takes events again, across the end of its ring.
-        driver.b->inject(rxEvent(0x700, false, {}));
-        driver.b->inject(rxEvent(0x701, false, {}));
+        driver.b->inject(xl::receivedEvent(0x700, false, {}));
+        driver.b->inject(xl::receivedEvent(0x701, false, {}));
         QCOMPARE(driver.take(port), QStringList({"700/0", "701/0"}));
     }
 };

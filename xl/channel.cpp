@@ -1,5 +1,7 @@
 #include "xl/channel.h"
 
+#include <cstring>
+
 namespace xl {
 
 Channel::Channel(QString name, bool canCapable)
@@ -23,6 +25,17 @@ void Channel::deliver(const XlEvent &event) const
 {
     if (sink)
         sink(event);
+}
+
+XlEvent receivedEvent(quint32 id, bool extended, const QByteArray &data, quint16 flags)
+{
+    XlEvent event{};
+    event.tag = XL_RECEIVE_MSG;
+    event.id = extended ? (id | XL_CAN_EXT_MSG_ID) : id;
+    event.flags = flags;
+    event.dlc = quint16(data.size());
+    std::memcpy(event.data, data.constData(), size_t(qMin(data.size(), XL_CAN_MAX_DATA)));
+    return event;
 }
 
 } // namespace xl

@@ -2,6 +2,7 @@
 
 #include "xl/xlapi.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -42,5 +43,9 @@ private:
     bool canCapable = true;
     std::function<void(const XlEvent &)> sink;
 };
+
+// A received CAN event as a bus delivers it: the identifier with the marker bit
+// of 29-bit identifiers, the data length as the DLC and at most 8 data bytes.
+XlEvent receivedEvent(quint32 id, bool extended, const QByteArray &data, quint16 flags = 0);
 
 } // namespace xl

@@ -1,7 +1,5 @@
 #include "scripteddriver.h"
 
-#include <cstring>
-
 XlStatus ScriptedChannel::write(const XlEvent &frame)
 {
     written.append(QByteArray(reinterpret_cast<const char *>(&frame), sizeof frame));
@@ -48,15 +46,4 @@ XlStatus ScriptedDriver::openPort(XlPortHandle *port, const char *name, XlAccess
         }
         return status;
     });
-}
-
-XlEvent rxEvent(quint32 id, bool extended, const QByteArray &data, quint16 flags)
-{
-    XlEvent event{};
-    event.tag = XL_RECEIVE_MSG;
-    event.id = extended ? (id | XL_CAN_EXT_MSG_ID) : id;
-    event.flags = flags;
-    event.dlc = quint16(data.size());
-    std::memcpy(event.data, data.constData(), size_t(qMin(data.size(), XL_CAN_MAX_DATA)));
-    return event;
 }

@@ -86,6 +86,3 @@ private:
 
     QHash<QString, XlStatus> failures;
 };
-
-// A received CAN event as the bus would deliver it.
-XlEvent rxEvent(quint32 id, bool extended, const QByteArray &data, quint16 flags = 0);

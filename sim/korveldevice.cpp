@@ -1,0 +1,250 @@
+#include "sim/korveldevice.h"
+
+#include <QLoggingCategory>
+#include <QTimer>
+#include <QtEndian>
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
+
+Q_LOGGING_CATEGORY(lcDevice, "korvel.sim.device")
+
+namespace sim {
+
+namespace {
+
+constexpr quint32 requestId = 0x1BFF8300;
+constexpr quint32 replyId = 0x1BFF8301;
+constexpr quint32 isoTpId = 0x17F873F0;
+constexpr quint32 flowControlId = 0x17FAF073;
+
+constexpr quint8 service = 0x20;
+constexpr quint8 pressureCommand = 0x01;
+constexpr quint8 copyCommand = 0x02;
+constexpr quint8 dataCommand = 0x03;
+
+// The force cycle: unloaded for one phase, loaded with the calibration force for the next.
+constexpr qint64 phaseMs = 5000;
+constexpr double cycleForce = 5.0;
+
+// The two sensors: raw = unloaded + perNewton * force. Their sensitivities are
+// low enough that the console's 8-bit calibration factors come out without
+// noticeable rounding, so a calibrated device reads 5000 mN at 5 N.
+constexpr int unloaded1 = 1000;
+constexpr double perNewton1 = 40;
+constexpr int unloaded2 = 1200;
+constexpr double perNewton2 = 30;
+constexpr int sensorNoise = 1;  // counts either way
+
+// The touchpad: a baseline with some noise and one finger that moves across it.
+constexpr int baseline = 10;
+constexpr int baselineNoise = 5;
+constexpr double fingerPeak = 190;
+constexpr double fingerSigma = 1.2;  // cells
+constexpr qint64 pathMs = 6000;      // one figure of eight
+constexpr double pathReach = 0.7;    // of the way from the centre to the edge
+
+const QByteArray activation = QByteArray::fromHex("c80111042020");
+const QByteArray calibrationHead = QByteArray::fromHex("c8021110321e");
+const QByteArray calibrationReset = QByteArray::fromHex("c8021110ff0001010101");
+
+quint16 sensor(int unloaded, double perNewton, double force, int noise)
+{
+    return quint16(std::lround(std::clamp(unloaded + perNewton * force + noise, 0.0, 65535.0)));
+}
+
+// Sensor 1's delta is scaled onto sensor 2 and added to sensor 2's delta; the
+// sum becomes millinewtons through 100 * calDiv / calMul. The fraction is taken
+// exactly and truncated once. A divisor byte of 0 counts as 1: the console
+// never writes one, and the device must not fault when something else does.
+quint16 calibrated(int raw1, int raw2, const Calibration &f)
+{
+    const qint64 sens1Div = f.sens1Div ? f.sens1Div : 1;
+    const qint64 calMul = f.calMul ? f.calMul : 1;
+    const qint64 d1 = raw1 - unloaded1;
+    const qint64 d2 = raw2 - unloaded2;
+    const qint64 value = (d1 * f.sens1Mul + d2 * sens1Div) * 100 * f.calDiv / (sens1Div * calMul);
+    return quint16(std::clamp<qint64>(value, 0, 65535));
+}
+
+} // namespace
+
+KorvelDevice::KorvelDevice(QObject *parent)
+    : QObject(parent)
+{
+    clock.start();
+    connect(&receiver, &IsoTpReceiver::flowControl, this,
+            [this](const QByteArray &frame) { send(flowControlId, frame); });
+    connect(&receiver, &IsoTpReceiver::messageReceived, this, &KorvelDevice::handleMessage);
+}
+
+KorvelDevice::~KorvelDevice() = default;
+
+void KorvelDevice::handleFrame(quint32 id, bool extended, int dlc, const quint8 *data)
+{
+    if (!extended || !data)
+        return;
+    if (id == isoTpId)
+        receiver.handleFrame(data, dlc);
+    else if (id == requestId && dlc == 8 && data[0] == service)
+        handleRequest(data);
+}
+
+void KorvelDevice::setMatrixSize(int rows, int columns)
+{
+    this->rows = std::clamp(rows, 0, 255);
+    this->columns = std::clamp(columns, 0, 255);
+}
+
+void KorvelDevice::holdForce(double newtons)
+{
+    held = std::isfinite(newtons) ? newtons : 0.0;
+}
+
+void KorvelDevice::runForceCycle()
+{
+    held.reset();
+    cycleStart = clock.elapsed();
+}
+
+void KorvelDevice::setFlowControl(quint8 blockSize, quint8 stMin)
+{
+    receiver.setBlockSize(blockSize);
+    receiver.setSeparationTime(stMin);
+}
+
+void KorvelDevice::setSeed(quint32 seed)
+{
+    noiseRandom.seed(seed);
+    faultRandom.seed(seed);
+}
+
+std::array<quint16, 3> KorvelDevice::pressureValues() const
+{
+    const double f = force();
+    const quint16 raw1 = sensor(unloaded1, perNewton1, f, randomNoise(sensorNoise));
+    const quint16 raw2 = sensor(unloaded2, perNewton2, f, randomNoise(sensorNoise));
+    return {calibrated(raw1, raw2, factors), raw1, raw2};
+}
+
+/*
+ * Requests on 0x1BFF8300, replies on 0x1BFF8301, both 29-bit with DLC 8.
+ * Byte 0 is 0x20 both ways, byte 1 the sub-command; values are big-endian.
+ *
+ *   01 pressure  request 20 01 00 00 00 00 00 00
+ *                reply   20 01 cal.hi cal.lo raw1.hi raw1.lo raw2.hi raw2.lo
+ *   02 copy      request 20 02 00 00 00 00 00 00   (copies the matrix)
+ *                reply   20 02 rows cols 00 00 00 00
+ *   03 data      request 20 03 row col 00 00 00 00
+ *                reply   20 03 row col b0 b1 b2 b3
+ *
+ * b0..b3 are the copy's bytes from row * cols + col on, row-major, and 00 past
+ * its end. Other sub-commands get no reply.
+ */
+void KorvelDevice::handleRequest(const quint8 *data)
+{
+    QByteArray reply(8, '\0');
+    reply[0] = char(service);
+    reply[1] = char(data[1]);
+    switch (data[1]) {
+    case pressureCommand: {
+        const std::array<quint16, 3> values = pressureValues();
+        for (size_t i = 0; i < values.size(); ++i)
+            qToBigEndian<quint16>(values[i], reply.data() + 2 + 2 * i);
+        break;
+    }
+    case copyCommand:
+        takeSnapshot();
+        reply[2] = char(copyRows);
+        reply[3] = char(copyColumns);
+        break;
+    case dataCommand: {
+        reply[2] = char(data[2]);
+        reply[3] = char(data[3]);
+        const int start = data[2] * copyColumns + data[3];
+        for (int i = 0; i < 4 && start + i < copy.size(); ++i)
+            reply[4 + i] = copy[start + i];
+        break;
+    }
+    default:
+        return;
+    }
+    send(replyId, reply);
+}
+
+/*
+ * ISO-TP messages on 0x17F873F0 (flow control goes back on 0x17FAF073):
+ *
+ *   C8 01 11 04 20 20               activate TP diagnosis
+ *   C8 02 11 10 32 1E m1 d1 cm cd   write sens1Mul, sens1Div, calMul, calDiv
+ *   C8 02 11 10 FF 00 01 01 01 01   reset the factors to neutral
+ *
+ * The device keeps every message but acts on these three only.
+ */
+void KorvelDevice::handleMessage(const QByteArray &message)
+{
+    messages.append(message);
+    if (message == activation) {
+        qCInfo(lcDevice) << "TP diagnosis activated";
+    } else if (message == calibrationReset) {
+        factors = Calibration();
+        qCInfo(lcDevice) << "calibration reset to neutral factors";
+    } else if (message.size() == 10 && message.startsWith(calibrationHead)) {
+        const auto byte = [&message](int i) { return quint8(message[i]); };
+        factors = {byte(6), byte(7), byte(8), byte(9)};
+        qCInfo(lcDevice, "calibration written: sens1Mul %d, sens1Div %d, calMul %d, calDiv %d",
+               factors.sens1Mul, factors.sens1Div, factors.calMul, factors.calDiv);
+    } else {
+        qCInfo(lcDevice) << "ignored message" << message.toHex(' ');
+    }
+}
+
+// The finger traces a figure of eight around the middle of the pad; its
+// centre may lie between cells, as a real finger's does.
+void KorvelDevice::takeSnapshot()
+{
+    const double phase = 2 * M_PI * double(clock.elapsed() % pathMs) / pathMs;
+    const double x = (columns - 1) / 2.0 * (1 + pathReach * std::sin(phase));
+    const double y = (rows - 1) / 2.0 * (1 + pathReach * std::sin(2 * phase));
+    copy.resize(rows * columns);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const double distance2 = (c - x) * (c - x) + (r - y) * (r - y);
+            const double finger = fingerPeak * std::exp(-distance2 / (2 * fingerSigma * fingerSigma));
+            const long value = std::lround(baseline + randomNoise(baselineNoise) + finger);
+            copy[r * columns + c] = char(std::min(value, 255L));
+        }
+    }
+    copyRows = rows;
+    copyColumns = columns;
+}
+
+double KorvelDevice::force() const
+{
+    if (held)
+        return *held;
+    return (clock.elapsed() - cycleStart) / phaseMs % 2 ? cycleForce : 0.0;
+}
+
+int KorvelDevice::randomNoise(int amplitude) const
+{
+    return noise ? int(noiseRandom.bounded(2 * amplitude + 1)) - amplitude : 0;
+}
+
+// Both draws are made for every frame, so that the faults depend only on the
+// seed and the traffic.
+void KorvelDevice::send(quint32 id, const QByteArray &frame)
+{
+    const bool dropped = faultRandom.generateDouble() < dropRate;
+    const bool doubled = faultRandom.generateDouble() < duplicateRate;
+    if (dropped)
+        return;
+    for (int i = 0; i < (doubled ? 2 : 1); ++i) {
+        const int delay = latency + (jitter ? int(faultRandom.bounded(jitter + 1)) : 0);
+        QTimer::singleShot(delay, Qt::PreciseTimer, this,
+                           [this, id, frame] { emit frameOut(id, true, frame); });
+    }
+}
+
+} // namespace sim

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "sim/isotpreceiver.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QRandomGenerator>
+
+#include <array>
+#include <optional>
+
+namespace sim {
+
+// The four factors of the pressure calibration, as the device holds them.
+// All 1 is neutral: the calibrated value is then the plain sum of both deltas.
+struct Calibration
+{
+    quint8 sens1Mul = 1;
+    quint8 sens1Div = 1;
+    quint8 calMul = 1;
+    quint8 calDiv = 1;
+};
+
+// A Korvel touch input device as a node on a CAN bus: it answers the console's
+// requests for pressure values and the touchpad matrix, takes ISO-TP messages
+// with flow control, and keeps the calibration written to it. It knows frames
+// only as identifier, flag and bytes, so any bus can carry it.
+class KorvelDevice : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit KorvelDevice(QObject *parent = nullptr);
+    ~KorvelDevice() override;
+
+    // A frame from the bus, whatever it is: the device picks out its own.
+    // data holds min(dlc, 8) bytes.
+    void handleFrame(quint32 id, bool extended, int dlc, const quint8 *data);
+
+    // Each dimension 0 to 255; a copy request takes the size in force then.
+    void setMatrixSize(int rows, int columns);
+    int matrixRows() const { return rows; }
+    int matrixColumns() const { return columns; }
+    // The matrix as of the last copy request, row-major; empty before the first.
+    QByteArray snapshot() const { return copy; }
+
+    // The factors last written; neutral at start and after a reset message.
+    Calibration calibration() const { return factors; }
+    // Every ISO-TP message received, in order, recognised or not.
+    QList<QByteArray> receivedMessages() const { return messages; }
+
+    // Fixes the simulated force in newtons and stops the cycle ...
+    void holdForce(double newtons);
+    // ... and starts the cycle again from its unloaded phase.
+    void runForceCycle();
+    // Noise on the sensors and the matrix; without it every value is exact.
+    void setNoise(bool on) { noise = on; }
+    // What the device asks of an ISO-TP sender: block size and STmin code.
+    void setFlowControl(quint8 blockSize, quint8 stMin);
+
+    // Milliseconds from a request to the reply; 0 replies on the next turn of
+    // the event loop, never inside handleFrame().
+    void setLatency(int ms) { latency = qMax(0, ms); }
+    // Faults of an unreliable bus, repeatable for a given seed: the share of
+    // frames that are lost, the share sent twice, and up to maxMs of extra
+    // delay per frame (which may also reorder them).
+    void setSeed(quint32 seed);
+    void setDropRate(double rate) { dropRate = rate; }
+    void setDuplicateRate(double rate) { duplicateRate = rate; }
+    void setJitter(int maxMs) { jitter = qMax(0, maxMs); }
+
+    // What a pressure reply carries now: calibrated mN, raw sensor 1, raw sensor 2.
+    std::array<quint16, 3> pressureValues() const;
+
+signals:
+    // A frame the device puts on the bus, after latency and faults; 8 bytes.
+    void frameOut(quint32 id, bool extended, const QByteArray &data);
+
+private:
+    void handleRequest(const quint8 *data);
+    void handleMessage(const QByteArray &message);
+    void takeSnapshot();
+    double force() const;
+    // A random offset within ±amplitude while noise is on, else 0.
+    int randomNoise(int amplitude) const;
+    void send(quint32 id, const QByteArray &frame);
+
+    int rows = 14;
+    int columns = 24;
+    QByteArray copy;
+    int copyRows = 0;
+    int copyColumns = 0;
+
+    Calibration factors;
+    QList<QByteArray> messages;
+    IsoTpReceiver receiver{this};  // a child, so that it follows the device to another thread
+
+    QElapsedTimer clock;          // monotonic: the force cycle and the finger's path
+    qint64 cycleStart = 0;        // ms on clock when the force cycle began
+    std::optional<double> held;   // the force while the cycle is stopped
+
+    bool noise = true;
+    int latency = 0;
+    double dropRate = 0;
+    double duplicateRate = 0;
+    int jitter = 0;
+    // Separate streams, so that switching noise off leaves the faults as they were.
+    mutable QRandomGenerator noiseRandom;
+    QRandomGenerator faultRandom;
+};
+
+} // namespace sim

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "sim/korveldevice.h"
+#include "xl/channel.h"
+
+namespace sim {
+
+// The channel "Korvel-Simulator": the simulated device as the one other node on
+// the bus. What the console transmits reaches the device, and what the device
+// sends arrives at the console's ports as received frames, always from the
+// event loop, so the console's transmit receipt comes before the reply.
+class SimulatorChannel : public xl::Channel
+{
+public:
+    SimulatorChannel();
+    ~SimulatorChannel() override;
+
+    KorvelDevice &device() { return simulated; }
+
+    XlStatus write(const XlEvent &frame) override;
+
+private:
+    KorvelDevice simulated;
+};
+
+} // namespace sim
