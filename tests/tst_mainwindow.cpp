@@ -388,6 +388,7 @@ private slots:
     {
         Console console;
         QPushButton *button = ui(console).showCANView;
+        QCOMPARE(button->text(), QStringLiteral("Zeige CAN Aktivität"));
         button->click();
         QPointer<CANWindow> first = window(console).canWindow;
         QVERIFY(first && first->isVisible());
