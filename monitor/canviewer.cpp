@@ -1,5 +1,7 @@
 #include "canviewer.h"
 
+#include "console/protocol.h"
+
 #include <QHeaderView>
 
 #include <algorithm>
@@ -9,10 +11,6 @@ namespace {
 constexpr quint32 extendedKey = 0x80000000;
 constexpr int refreshMs = 250;
 constexpr qint64 silenceMs = 10000;
-
-// Frames of the console's own ISO-TP link are traced in full.
-constexpr quint32 isoTpTxId = 0x17F873F0;
-constexpr quint32 isoTpFlowControlId = 0x17FAF073;
 
 // The record holds eight data bytes whatever DLC the bus reported.
 int storedBytes(int dlc)
@@ -140,7 +138,7 @@ QTreeWidgetItem *CanViewer::createRow(quint32 key)
  */
 void CanViewer::traceFrame(const VectorCAN::Message &msg) const
 {
-    if (!msg.extended || msg.dlc != 8 || (msg.id != isoTpTxId && msg.id != isoTpFlowControlId))
+    if (!msg.extended || msg.dlc != 8 || (msg.id != protocol::isoTpTxId && msg.id != protocol::isoTpFlowControlId))
         return;
     QString line = QStringLiteral("%1 %2  %3:")
                        .arg(msg.tx ? QStringLiteral("TX") : QStringLiteral("RX"))

@@ -1,5 +1,7 @@
 #include "sim/korveldevice.h"
 
+#include "console/protocol.h"
+
 #include <QLoggingCategory>
 #include <QTimer>
 #include <QtEndian>
@@ -13,16 +15,6 @@ Q_LOGGING_CATEGORY(lcDevice, "korvel.sim.device")
 namespace sim {
 
 namespace {
-
-constexpr quint32 requestId = 0x1BFF8300;
-constexpr quint32 replyId = 0x1BFF8301;
-constexpr quint32 isoTpId = 0x17F873F0;
-constexpr quint32 flowControlId = 0x17FAF073;
-
-constexpr quint8 service = 0x20;
-constexpr quint8 pressureCommand = 0x01;
-constexpr quint8 copyCommand = 0x02;
-constexpr quint8 dataCommand = 0x03;
 
 // The force cycle: unloaded for one phase, loaded with the calibration force for the next.
 constexpr qint64 phaseMs = 5000;
@@ -75,7 +67,7 @@ KorvelDevice::KorvelDevice(QObject *parent)
 {
     clock.start();
     connect(&receiver, &IsoTpReceiver::flowControl, this,
-            [this](const QByteArray &frame) { send(flowControlId, frame); });
+            [this](const QByteArray &frame) { send(protocol::isoTpFlowControlId, frame); });
     connect(&receiver, &IsoTpReceiver::messageReceived, this, &KorvelDevice::handleMessage);
 }
 
@@ -85,9 +77,9 @@ void KorvelDevice::handleFrame(quint32 id, bool extended, int dlc, const quint8 
 {
     if (!extended || !data)
         return;
-    if (id == isoTpId)
+    if (id == protocol::isoTpTxId)
         receiver.handleFrame(data, dlc);
-    else if (id == requestId && dlc == 8 && data[0] == service)
+    else if (id == protocol::requestId && dlc == 8 && data[0] == protocol::service)
         handleRequest(data);
 }
 
@@ -145,21 +137,21 @@ std::array<quint16, 3> KorvelDevice::pressureValues() const
 void KorvelDevice::handleRequest(const quint8 *data)
 {
     QByteArray reply(8, '\0');
-    reply[0] = char(service);
+    reply[0] = char(protocol::service);
     reply[1] = char(data[1]);
     switch (data[1]) {
-    case pressureCommand: {
+    case protocol::pressureValues: {
         const std::array<quint16, 3> values = pressureValues();
         for (size_t i = 0; i < values.size(); ++i)
             qToBigEndian<quint16>(values[i], reply.data() + 2 + 2 * i);
         break;
     }
-    case copyCommand:
+    case protocol::touchpadHeader:
         takeSnapshot();
         reply[2] = char(copyRows);
         reply[3] = char(copyColumns);
         break;
-    case dataCommand: {
+    case protocol::touchpadData: {
         reply[2] = char(data[2]);
         reply[3] = char(data[3]);
         const int start = data[2] * copyColumns + data[3];
@@ -170,7 +162,7 @@ void KorvelDevice::handleRequest(const quint8 *data)
     default:
         return;
     }
-    send(replyId, reply);
+    send(protocol::responseId, reply);
 }
 
 /*
