@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 
 constexpr quint32 requestId = 0x1BFF8300;
@@ -71,8 +73,12 @@ private slots:
         device.holdForce(force);
         VectorCAN can;
         QList<VectorCAN::ChannelEntry> channels;
-        QVERIFY(can.listChannels(channels) && channels.size() == 1 && channels[0].name == "Korvel-Simulator");
-        QVERIFY(can.open(0, 500000, QStringLiteral("KORVEL-Console")));
+        QVERIFY(can.listChannels(channels));
+        const auto simulator = std::find_if(channels.cbegin(), channels.cend(), [](const VectorCAN::ChannelEntry &entry) {
+            return entry.name == QLatin1String("Korvel-Simulator");
+        });
+        QVERIFY(simulator != channels.cend());
+        QVERIFY(can.open(simulator->index, 500000, QStringLiteral("KORVEL-Console")));
         ISOTPTX tx(&can, isoTpId, true, 0x17FAF073, true);
         connect(&can, &VectorCAN::messageReceived, &can, [&] {
             VectorCAN::Message msg;

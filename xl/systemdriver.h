@@ -9,9 +9,11 @@ class KorvelDevice;
 namespace xl {
 
 // The driver of this machine, for the life of the program: it installs itself
-// for the xl* calls while it lives. Its channels, by index: real CAN adapters
-// first once there are any, then the simulated device, then virtual buses, so
-// that the index of a real adapter does not move when the others change.
+// for the xl* calls while it lives. Its channels, by index: the CAN adapters
+// of the Qt SerialBus plugins ("socketcan can0", …), then the simulated
+// device "Korvel-Simulator", then the virtual buses ("virtualcan can0" and
+// "virtualcan can1"), so that the index of a real adapter does not move when
+// the others change. They are listed once, when the driver is made.
 class SystemDriver : public Driver
 {
 public:

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "xl/channel.h"
+
+#include <QCanBusDevice>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace xl {
+
+// A channel on a Qt SerialBus device: a CAN adapter behind one of the plugins
+// (socketcan, peakcan, …) or a virtualcan bus that other processes share. The
+// device exists only while the channel is on bus. Everything, its signals
+// included, runs in the GUI thread.
+//
+// Once the device fails (unplugged, bus off, the virtual bus's server gone)
+// the channel traces why, delivers nothing more and refuses every frame until
+// the last port has left the bus; a new activation then starts afresh.
+class SerialBusChannel : public QObject, public Channel
+{
+    Q_OBJECT
+
+public:
+    // Makes a device that is not yet connected, or returns nullptr and says why.
+    using DeviceFactory = std::function<QCanBusDevice *(QString *errorMessage)>;
+
+    // The channel "<plugin> <device>" on the device that the plugin creates for
+    // interfaceName (for virtualcan a URL that names the bus's port).
+    SerialBusChannel(const QString &plugin, const QString &device, const QString &interfaceName);
+    SerialBusChannel(const QString &name, DeviceFactory factory);
+    ~SerialBusChannel() override;
+
+    // How long the device may take to connect before going on bus fails.
+    static constexpr int connectTimeoutMs = 3000;
+
+    XlStatus goOnBus(unsigned bitrate) override;
+    void goOffBus() override;
+    XlStatus write(const XlEvent &frame) override;
+
+private:
+    void readFrames();
+    void deviceError(QCanBusDevice::CanBusError error);
+    void deviceStateChanged(QCanBusDevice::CanBusDeviceState state);
+    void fail(const QString &reason);
+
+    DeviceFactory createDevice;
+    std::unique_ptr<QCanBusDevice> device;
+    bool failed = false;
+};
+
+// The channels of every Qt SerialBus device on this machine, each plugin's
+// devices sorted by name and the plugins by theirs. virtualcan's are the
+// virtual buses; every other plugin's count as hardware.
+struct SerialBusChannels
+{
+    std::vector<std::unique_ptr<SerialBusChannel>> hardware;
+    std::vector<std::unique_ptr<SerialBusChannel>> virtualBuses;
+};
+SerialBusChannels findSerialBusChannels();
+
+} // namespace xl
