@@ -5,13 +5,13 @@
 #include "sim/korveldevice.h"
 #include "sim/simulatorchannel.h"
 #include "support/scripteddriver.h"
+#include "support/startconsole.h"
 #include "touchview/touchview.h"
 #include "ui_mainwindow.h"
 
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QFontInfo>
-#include <QMessageBox>
 #include <QResource>
 #include <QtEndian>
 #include <QtTest>
@@ -25,27 +25,6 @@ QStringList traced;
 void collectTrace(QtMsgType, const QMessageLogContext &, const QString &line)
 {
     traced << line;
-}
-
-// Starts the console as the user would: the channel dialog answered with the
-// button, any message box that follows noted and accepted, the window shown.
-std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer, QString *messageBox = nullptr)
-{
-    QTimer answering;
-    QObject::connect(&answering, &QTimer::timeout, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            if (messageBox)
-                *messageBox = box->windowTitle() + QLatin1Char('|') + box->text();
-            box->accept();
-        } else if (modal) {
-            modal->findChild<QDialogButtonBox *>()->button(answer)->click();
-        }
-    });
-    answering.start(1);
-    auto window = std::make_unique<MainWindow>();
-    window->show();
-    return window;
 }
 
 // A console on a scripted driver whose channels are named in the list; a

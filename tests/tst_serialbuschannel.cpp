@@ -1,0 +1,209 @@
+#include "can/vectorcan.h"
+#include "support/startconsole.h"
+#include "xl/serialbuschannel.h"
+#include "xl/systemdriver.h"
+#include "xl/virtualcan.h"
+
+#include <QCanBus>
+#include <QLibraryInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+// A device that fails on purpose: it refuses to connect, never connects, or
+// connects and fails when the test says so.
+class FakeDevice : public QCanBusDevice
+{
+public:
+    enum Opening { Refuses, NeverConnects, Connects };
+    explicit FakeDevice(Opening opening) : opening(opening) {}
+
+    using QCanBusDevice::enqueueReceivedFrames;
+    using QCanBusDevice::setError;
+    bool writeFrame(const QCanBusFrame &) override { return state() == ConnectedState; }
+    QString interpretErrorFrame(const QCanBusFrame &) override { return {}; }
+
+protected:
+    bool open() override
+    {
+        if (opening == Refuses)
+            setError(QStringLiteral("no such adapter"), ConnectionError);
+        if (opening == Connects)
+            setState(ConnectedState);
+        return opening != Refuses;
+    }
+    void close() override { setState(UnconnectedState); }
+
+private:
+    Opening opening;
+};
+
+// A driver, installed while it lives, whose only channel makes fake devices.
+struct FakeBus
+{
+    explicit FakeBus(FakeDevice::Opening opening)
+    {
+        driver.addChannel(std::make_unique<xl::SerialBusChannel>("fake can0", [=](QString *) {
+            device = new FakeDevice(opening);
+            return device.data();
+        }));
+        xl::Driver::install(&driver);
+    }
+    xl::Driver driver;
+    QPointer<FakeDevice> device;
+};
+
+// The adapter's rows, in which a channel out of place would show.
+QStringList channelNames(VectorCAN &can)
+{
+    QList<VectorCAN::ChannelEntry> list;
+    can.listChannels(list);
+    QStringList names;
+    for (const VectorCAN::ChannelEntry &entry : std::as_const(list))
+        names << (entry.index == names.size() ? entry.name : QStringLiteral("not CAN-capable"));
+    return names;
+}
+
+} // namespace
+
+class TestSerialBusChannel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("KORVEL_VIRTUALCAN_PORT", QByteArray::number(40000 + QCoreApplication::applicationPid() % 10000));
+    }
+
+    // Adapters, if this machine has any, come before.
+    void shouldListTheVirtualBusesAfterTheSimulator()
+    {
+        xl::SystemDriver driver;
+        VectorCAN can;
+        const QStringList names = channelNames(can);
+        QCOMPARE(names.mid(names.indexOf("Korvel-Simulator")), (QStringList{"Korvel-Simulator", "virtualcan can0", "virtualcan can1"}));
+    }
+
+    void shouldPutFramesOnTheBusAsSent_data()
+    {
+        QTest::addColumn<quint32>("id");
+        QTest::addColumn<bool>("extended");
+        QTest::addColumn<QByteArray>("payload");
+
+        QTest::newRow("standard 0x7FF") << 0x7FFu << false << QByteArray("\x01\x02");
+        QTest::newRow("extended 0x7FF") << 0x7FFu << true << QByteArray("\x01\x02");
+        QTest::newRow("extended 0x1FFFFFFF") << 0x1FFFFFFFu << true << QByteArray("\xff");
+        QTest::newRow("dlc 0") << 0x1B000073u << true << QByteArray();
+        QTest::newRow("dlc 8") << 0x17F873F0u << true << QByteArray("\x06\xc8\x01\x11\x04\x20\x20\xaa");
+    }
+
+    // Against a plain Qt device on the same virtual bus.
+    void shouldPutFramesOnTheBusAsSent()
+    {
+        QFETCH(quint32, id);
+        QFETCH(bool, extended);
+        QFETCH(QByteArray, payload);
+
+        xl::SystemDriver driver;
+        VectorCAN can;
+        QVERIFY(can.open(int(channelNames(can).indexOf("virtualcan can0")), 500000, "test"));
+        const std::unique_ptr<QCanBusDevice> peer(QCanBus::instance()->createDevice("virtualcan", xl::virtualCanInterface("can0")));
+        QVERIFY(peer->connectDevice());
+        QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QCanBusDevice::ConnectedState, 10000);
+        // Once its greeting has arrived the bus's server knows the peer. The
+        // remote request comes first, so that it would come first if it came.
+        QVERIFY(peer->writeFrame(QCanBusFrame(QCanBusFrame::RemoteRequestFrame)) && peer->writeFrame(QCanBusFrame(0x1BFF8301, "greeting")));
+        VectorCAN::Message msg;
+        QVERIFY(QTest::qWaitFor([&] { return can.takeMessage(&msg); }, 10000));
+        QVERIFY(!msg.tx && msg.extended && msg.dlc == 8 && !can.takeMessage(&msg));
+
+        QVERIFY(can.transmit(id, extended, int(payload.size()), reinterpret_cast<const quint8 *>(payload.data())));
+        QTRY_VERIFY_WITH_TIMEOUT(peer->framesAvailable() > 0, 10000);
+        const QCanBusFrame heard = peer->readFrame();
+        QCOMPARE(heard.frameId(), id);
+        QCOMPARE(heard.hasExtendedFrameFormat(), extended);
+        QCOMPARE(heard.payload(), payload);
+        QVERIFY(QTest::qWaitFor([&] { return can.takeMessage(&msg); }, 10000));
+        QVERIFY(msg.tx && msg.id == id && msg.extended == extended && msg.dlc == payload.size());
+    }
+
+    void shouldShowNmhAndDiagnosisActivationInCanbusutil()
+    {
+        const QString canbusutil = QLibraryInfo::path(QLibraryInfo::BinariesPath) + "/canbusutil";
+        QVERIFY2(QFileInfo(canbusutil).isExecutable(), "no canbusutil: install libqt6serialbus6-bin");
+        xl::SystemDriver driver;
+        QString messageBox;
+        const std::unique_ptr<MainWindow> console = startConsole(QDialogButtonBox::Ok, &messageBox, "virtualcan can0");
+        QCOMPARE(messageBox, QString());
+
+        QProcess listener;
+        listener.setProcessChannelMode(QProcess::MergedChannels);
+        listener.start(canbusutil, {"-l", "virtualcan", xl::virtualCanInterface("can0")});
+        QString output;
+        const auto shows = [&](const char *line) {
+            output += QString::fromLocal8Bit(listener.readAll());
+            return QRegularExpression(line, QRegularExpression::CaseInsensitiveOption).match(output).hasMatch();
+        };
+        // Sent every 100 ms, so that one comes after the listener has joined the bus.
+        console->findChild<QPushButton *>("sendNMH")->click();
+        QTRY_VERIFY2_WITH_TIMEOUT(shows(R"(\b1B000073\s+\[8\]\s+73 00 04 01 08 00 01 00\b)"), qPrintable(output), 10000);
+        console->findChild<QPushButton *>("activateTPDiag")->click();
+        QTRY_VERIFY2_WITH_TIMEOUT(shows(R"(\b17F873F0\s+\[8\]\s+06 C8 01 11 04 20 20 AA\b)"), qPrintable(output), 10000);
+        listener.terminate();
+        QVERIFY(listener.waitForFinished());
+    }
+
+    void shouldFailToOpenAndLeaveNothingBehind_data()
+    {
+        QTest::addColumn<int>("opening");
+        QTest::addColumn<QString>("trace");
+
+        QTest::newRow("refuses to connect") << int(FakeDevice::Refuses) << "cannot connect: no such adapter";
+        QTest::newRow("never connects") << int(FakeDevice::NeverConnects) << "cannot connect: no connection within 3000 ms";
+    }
+
+    void shouldFailToOpenAndLeaveNothingBehind()
+    {
+        QFETCH(int, opening);
+        QFETCH(QString, trace);
+
+        FakeBus bus{FakeDevice::Opening(opening)};
+        VectorCAN can;
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("fake can0 " + trace));
+        QVERIFY(!can.open(0, 500000, "test"));
+        QVERIFY(!bus.device);
+    }
+
+    void shouldDeliverDataFramesOnlyUntilTheDeviceFails()
+    {
+        FakeBus bus(FakeDevice::Connects);
+        VectorCAN can;
+        QVERIFY(can.open(0, 500000, "test"));
+        QCanBusFrame invalid(0x800, "x");  // an identifier beyond 11 bits without the flag
+        invalid.setExtendedFrameFormat(false);
+        const QCanBusFrame flexible(0x123, QByteArray(12, 'f'));
+        bus.device->enqueueReceivedFrames({QCanBusFrame(QCanBusFrame::RemoteRequestFrame), QCanBusFrame(QCanBusFrame::ErrorFrame),
+                                           invalid, flexible, QCanBusFrame(0x123, "data")});
+        can.readMessages();
+        VectorCAN::Message msg;
+        QVERIFY(can.takeMessage(&msg) && msg.id == 0x123 && msg.dlc == 4 && !can.takeMessage(&msg));
+
+        // Unplugged: the error, then the state; one trace for both.
+        QTest::ignoreMessage(QtWarningMsg, "fake can0 failed, off the bus until reopened: adapter unplugged");
+        QTest::failOnWarning(QRegularExpression("fake can0"));
+        bus.device->setError(QStringLiteral("adapter unplugged"), QCanBusDevice::ConnectionError);
+        QVERIFY(!can.transmit(0x123, false, 4, msg.data));
+        bus.device->enqueueReceivedFrames({QCanBusFrame(0x123, "data")});
+        can.readMessages();
+        QVERIFY(!can.takeMessage(&msg));
+        bus.device->disconnectDevice();
+        can.close();
+        QVERIFY(!bus.device);
+    }
+};
+
+QTEST_MAIN(TestSerialBusChannel)
+#include "tst_serialbuschannel.moc"
