@@ -16,7 +16,7 @@ namespace {
 
 const QString virtualPlugin = QStringLiteral("virtualcan");
 
-// What the plugin creates the device from: virtualcan's name the bus's port too.
+// What the plugin creates the device from; virtualcan's also names the bus's port.
 QString interfaceFor(const QString &plugin, const QString &device)
 {
     return plugin == virtualPlugin ? virtualCanInterface(device) : device;

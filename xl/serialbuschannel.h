@@ -29,8 +29,8 @@ public:
 
     // The channel "<plugin> <device>" on the device that the plugin creates for
     // interfaceName (for virtualcan a URL that names the bus's port).
-    SerialBusChannel(const QString &plugin, const QString &device, const QString &interfaceName);
-    SerialBusChannel(const QString &name, DeviceFactory factory);
+    explicit SerialBusChannel(const QString &plugin, const QString &device, const QString &interfaceName);
+    explicit SerialBusChannel(const QString &name, DeviceFactory factory);
     ~SerialBusChannel() override;
 
     // How long the device may take to connect before going on bus fails.
