@@ -81,6 +81,7 @@ DevSim::~DevSim()
     if (stopPipe[0] < 0)
         return;
     setStopHandler(SIG_DFL);
+    stopNotifier.setEnabled(false);
     ::close(stopPipe[0]);
     ::close(stopPipe[1]);
     stopPipe[0] = stopPipe[1] = -1;
