@@ -177,19 +177,22 @@ void KorvelDevice::handleRequest(const quint8 *data)
 void KorvelDevice::handleMessage(const QByteArray &message)
 {
     messages.append(message);
+    QString summary;
     if (message == activation) {
-        qCInfo(lcDevice) << "TP diagnosis activated";
+        summary = QStringLiteral("TP diagnosis activated");
     } else if (message == calibrationReset) {
         factors = Calibration();
-        qCInfo(lcDevice) << "calibration reset to neutral factors";
+        summary = QStringLiteral("calibration reset to neutral factors");
     } else if (message.size() == 10 && message.startsWith(calibrationHead)) {
         const auto byte = [&message](int i) { return quint8(message[i]); };
         factors = {byte(6), byte(7), byte(8), byte(9)};
-        qCInfo(lcDevice, "calibration written: sens1Mul %d, sens1Div %d, calMul %d, calDiv %d",
-               factors.sens1Mul, factors.sens1Div, factors.calMul, factors.calDiv);
+        summary = QStringLiteral("calibration written: sens1Mul %1, sens1Div %2, calMul %3, calDiv %4")
+                      .arg(factors.sens1Mul).arg(factors.sens1Div).arg(factors.calMul).arg(factors.calDiv);
     } else {
-        qCInfo(lcDevice) << "ignored message" << message.toHex(' ');
+        summary = QStringLiteral("ignored message ") + QString::fromLatin1(message.toHex(' '));
     }
+    qCInfo(lcDevice).noquote() << summary;
+    emit messageHandled(summary);
 }
 
 // The finger traces a figure of eight around the middle of the pad; its
@@ -210,6 +213,7 @@ void KorvelDevice::takeSnapshot()
     }
     copyRows = rows;
     copyColumns = columns;
+    emit snapshotTaken(rows, columns);
 }
 
 double KorvelDevice::force() const

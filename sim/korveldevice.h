@@ -77,6 +77,11 @@ public:
 signals:
     // A frame the device puts on the bus, after latency and faults; 8 bytes.
     void frameOut(quint32 id, bool extended, const QByteArray &data);
+    // Each ISO-TP message received, in the words of its trace line, for
+    // whoever shows the user what reached the device.
+    void messageHandled(const QString &summary);
+    // A copy request froze the matrix at this size.
+    void snapshotTaken(int rows, int columns);
 
 private:
     void handleRequest(const quint8 *data);

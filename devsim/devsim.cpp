@@ -1,0 +1,116 @@
+#include "devsim/devsim.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int connectTimeoutMs = 5000;
+
+// A signal handler may only write to a descriptor: the stop signals become a
+// byte on this socket pair, which the event loop watches.
+int stopPipe[2] = {-1, -1};
+
+void onStopSignal(int)
+{
+    const char byte = 0;
+    // A full pipe already holds a stop.
+    [[maybe_unused]] const ssize_t written = ::write(stopPipe[1], &byte, 1);
+}
+
+void setStopHandler(void (*handler)(int))
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// Flushed at once: whoever reads the output follows it while the program runs.
+void print(FILE *stream, const QString &line)
+{
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
+    : QObject(parent)
+    , options(chosen)
+{
+    sim::KorvelDevice &device = node.device();
+    device.setMatrixSize(options.rows, options.columns);
+    device.setFlowControl(quint8(options.blockSize), quint8(options.stMin));
+    device.setLatency(options.latencyMs);
+    device.setSeed(quint32(options.seed));
+    device.setDropRate(options.dropRate);
+    device.setDuplicateRate(options.duplicateRate);
+
+    connect(&device, &sim::KorvelDevice::messageHandled, this, [](const QString &summary) { print(stdout, summary); });
+    connect(&device, &sim::KorvelDevice::snapshotTaken, this, [](int rows, int columns) {
+        print(stdout, QStringLiteral("snapshot %1 x %2 served").arg(rows).arg(columns));
+    });
+    connect(&node, &sim::BusNode::attached, this, [this] {
+        onBus = true;
+        print(stdout, QStringLiteral("%1 on %2 %3, matrix %4 x %5")
+                          .arg(QCoreApplication::applicationName(), options.plugin, options.interface)
+                          .arg(options.rows)
+                          .arg(options.columns));
+    });
+    connect(&node, &sim::BusNode::failed, this, [this](const QString &reason) {
+        report((onBus ? QStringLiteral("lost the bus: ") : QStringLiteral("cannot get on the bus: ")) + reason);
+        QCoreApplication::exit(1);
+    });
+    connect(&node, &sim::BusNode::problem, this, &DevSim::report);
+    connect(&stopNotifier, &QSocketNotifier::activated, this, [] { QCoreApplication::quit(); });
+}
+
+DevSim::~DevSim()
+{
+    if (stopPipe[0] < 0)
+        return;
+    setStopHandler(SIG_DFL);
+    stopNotifier.setEnabled(false);
+    ::close(stopPipe[0]);
+    ::close(stopPipe[1]);
+    stopPipe[0] = stopPipe[1] = -1;
+}
+
+void DevSim::start()
+{
+    // The device's trace lines would repeat on stderr what this program prints
+    // on stdout, and the virtual bus's own notes either concern no user or say
+    // again what report() says.
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("korvel.sim.device.info=false\nqt.canbus.plugins.virtualcan=false"));
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, stopPipe) != 0) {
+        report(QStringLiteral("cannot watch for SIGINT and SIGTERM: ") + QString::fromLocal8Bit(std::strerror(errno)));
+        // Queued: the event loop has not started yet.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+        return;
+    }
+    stopNotifier.setSocket(stopPipe[0]);
+    stopNotifier.setEnabled(true);
+    setStopHandler(onStopSignal);
+
+    node.attach(options.plugin, options.interface, connectTimeoutMs);
+}
+
+void DevSim::report(const QString &message) const
+{
+    print(stderr, QStringLiteral("%1: %2 %3: %4")
+                      .arg(QCoreApplication::applicationName(), options.plugin, options.interface, message));
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "devsim/devsimoptions.h"
+#include "sim/busnode.h"
+
+#include <QObject>
+#include <QSocketNotifier>
+
+// The program korvel-devsim: the simulated device on the bus its options name,
+// with one line on stdout for every ISO-TP message and matrix copy the device
+// takes, so that the user sees what the console wrote. It ends with 0 on
+// SIGINT or SIGTERM and with 1 when it cannot get on the bus or loses it.
+class DevSim : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DevSim(const DevSimOptions &chosen, QObject *parent = nullptr);
+    ~DevSim() override;
+
+    // Puts the device on the bus; everything after happens in the event loop.
+    void start();
+
+private:
+    // On stderr, naming the program and the bus.
+    void report(const QString &message) const;
+
+    DevSimOptions options;
+    sim::BusNode node;
+    bool onBus = false;
+    QSocketNotifier stopNotifier{QSocketNotifier::Read};
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What korvel-devsim was asked for on its command line.
+struct DevSimOptions
+{
+    QString plugin = QStringLiteral("virtualcan");
+    QString device = QStringLiteral("can0");
+    QString interface;  // the device as the plugin takes it
+    int rows = 14;
+    int columns = 24;
+    int blockSize = 0;
+    int stMin = 0;      // the flow control's STmin byte
+    int latencyMs = 0;
+    double dropRate = 0;
+    double duplicateRate = 0;
+    int seed = 1;
+};
+
+// --help, --version and unknown options end the program as QCommandLineParser
+// does; a value out of range is reported on stderr and gives no options.
+std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments);

@@ -1,0 +1,146 @@
+#include "console/protocol.h"
+#include "xl/virtualcan.h"
+
+#include <QCanBus>
+#include <QCanBusDevice>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+void send(QCanBusDevice &bus, quint32 id, const QByteArray &hex)
+{
+    QCanBusFrame frame(id, QByteArray::fromHex(hex));
+    frame.setExtendedFrameFormat(true);
+    bus.writeFrame(frame);
+}
+
+// The payload, in hex, of the next 29-bit frame on id that starts with head.
+QByteArray nextFrame(QCanBusDevice &bus, quint32 id, const QByteArray &head, int timeoutMs = 10000)
+{
+    while (QTest::qWaitFor([&] { return bus.framesAvailable() > 0; }, timeoutMs)) {
+        const QCanBusFrame frame = bus.readFrame();
+        if (frame.frameId() == id && frame.hasExtendedFrameFormat() && frame.payload().toHex().startsWith(head))
+            return frame.payload().toHex();
+    }
+    return {};
+}
+
+QByteArray nextLine(QProcess &program)
+{
+    return QTest::qWaitFor([&] { return program.canReadLine(); }, 10000) ? program.readLine().trimmed() : "nothing";
+}
+
+void launch(QProcess &program, const QStringList &arguments, quint16 port)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KORVEL_VIRTUALCAN_PORT"), QString::number(port));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(KORVEL_DEVSIM), arguments);
+    const QByteArray line = nextLine(program);
+    QVERIFY2(line.startsWith("korvel-devsim on virtualcan tcp://127.0.0.1:" + QByteArray::number(port) + "/can0"), line);
+}
+
+void stop(QProcess &program)
+{
+    program.terminate();
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+}
+
+} // namespace
+
+class TestDevSim : public QObject
+{
+    Q_OBJECT
+
+    quint16 port = 0;  // this suite's own virtual bus, and the next one for a bus that goes away
+    QScopedPointer<QCanBusDevice> bus;
+
+    // Until the program's connection has made its way through this process's
+    // bus server, a frame may reach nobody: the first request goes out again
+    // until it is answered, and from then on both ways are open.
+    void start(QProcess &program, const QStringList &arguments)
+    {
+        launch(program, arguments, port);
+        bus->readAllFrames();
+        QByteArray reply;
+        for (int attempt = 0; attempt < 10 && reply.isEmpty(); ++attempt) {
+            send(*bus, protocol::requestId, "2001000000000000");
+            reply = nextFrame(*bus, protocol::responseId, "2001", 1000);
+        }
+        QCOMPARE(reply.size(), 16);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        port = quint16(50000 + QCoreApplication::applicationPid() % 5000 * 2);
+        qputenv("KORVEL_VIRTUALCAN_PORT", QByteArray::number(port));
+        // The first device on the port, so that the bus server is this process's.
+        bus.reset(QCanBus::instance()->createDevice(QStringLiteral("virtualcan"), xl::virtualCanInterface("can0")));
+        QVERIFY(bus && bus->connectDevice());
+        QTRY_COMPARE_WITH_TIMEOUT(bus->state(), QCanBusDevice::ConnectedState, 10000);
+    }
+
+    void shouldServeTheMatrixAtTheSizeGiven()
+    {
+        QProcess program;
+        start(program, {"--rows", "0", "--columns", "255", "--latency", "300"});
+        send(*bus, protocol::requestId, "2002000000000000");
+        QCOMPARE(nextFrame(*bus, protocol::responseId, "2002"), QByteArray("200200ff00000000"));
+        QCOMPARE(nextLine(program), QByteArray("snapshot 0 x 255 served"));
+        stop(program);
+    }
+
+    void shouldPrintTheCalibrationItIsWritten()
+    {
+        QProcess program;
+        start(program, {"--block-size", "1", "--stmin", "5"});
+        send(*bus, protocol::isoTpTxId, "100ac8021110321e");
+        QCOMPARE(nextFrame(*bus, protocol::isoTpFlowControlId, ""), QByteArray("300105aaaaaaaaaa"));
+        send(*bus, protocol::isoTpTxId, "2196c8ea27aaaaaa");
+        QCOMPARE(nextLine(program), QByteArray("calibration written: sens1Mul 150, sens1Div 200, calMul 234, calDiv 39"));
+        stop(program);
+    }
+
+    void shouldRefuseWhatItCannotDo_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("256 rows") << QStringList{"--rows", "256"} << "--rows takes a whole number from 0 to 255, not \"256\"";
+        QTest::newRow("drop rate above 1") << QStringList{"--drop", "1.5"} << "--drop takes a number from 0 to 1";
+        QTest::newRow("no such plugin") << QStringList{"--plugin", "none"} << "cannot get on the bus";
+        QTest::newRow("no such virtual device") << QStringList{"--device", "can7"} << "Invalid interface";
+    }
+
+    void shouldRefuseWhatItCannotDo()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        QProcess program;
+        program.start(QStringLiteral(KORVEL_DEVSIM), arguments);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 1);
+        const QString error = QString::fromUtf8(program.readAllStandardError());
+        QVERIFY2(error.startsWith("korvel-devsim: ") && error.contains(message) && error.count('\n') == 1,
+                 qPrintable(error));
+    }
+
+    // The first program on a port serves the bus; when it ends, the other loses it.
+    void shouldEndWhenTheBusGoesAway()
+    {
+        QProcess server, client;
+        launch(server, {}, port + 1);
+        launch(client, {}, port + 1);
+        stop(server);
+        QVERIFY(client.waitForFinished(10000));
+        QCOMPARE(client.exitCode(), 1);
+        QVERIFY(client.readAllStandardError().contains("lost the bus"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDevSim)
+#include "tst_devsim.moc"
