@@ -58,8 +58,10 @@ DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
     device.setDuplicateRate(options.duplicateRate);
 
     connect(&device, &sim::KorvelDevice::messageHandled, this, [](const QString &summary) { print(stdout, summary); });
-    connect(&device, &sim::KorvelDevice::snapshotTaken, this, [](int rows, int columns) {
-        print(stdout, QStringLiteral("snapshot %1 x %2 served").arg(rows).arg(columns));
+    connect(&device, &sim::KorvelDevice::snapshotTaken, this, [this](int rows, int columns) {
+        const QString line = QStringLiteral("snapshot %1 x %2 served").arg(rows).arg(columns);
+        print(stdout, options.showMatrix ? line + QStringLiteral(": ") + QString::fromLatin1(node.device().snapshot().toHex())
+                                         : line);
     });
     connect(&node, &sim::BusNode::attached, this, [this] {
         onBus = true;

@@ -39,7 +39,9 @@ std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments)
         valued("device", "Device of the plugin; for virtualcan can0 or can1 on the port in KORVEL_VIRTUALCAN_PORT, "
                          "or a full URL.",
                "name", options.device);
-    parser.addOptions({plugin, device});
+    const QCommandLineOption showMatrix(QStringLiteral("show-matrix"),
+                                        QStringLiteral("Print each matrix copy's bytes, row by row in hex."));
+    parser.addOptions({plugin, device, showMatrix});
 
     struct Whole
     {
@@ -97,6 +99,7 @@ std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments)
             return std::nullopt;
         }
     }
+    options.showMatrix = parser.isSet(showMatrix);
     options.plugin = parser.value(plugin);
     options.device = parser.value(device);
     options.interface = options.plugin == QLatin1String("virtualcan") && !options.device.contains(QLatin1String("://"))

@@ -19,6 +19,7 @@ struct DevSimOptions
     double dropRate = 0;
     double duplicateRate = 0;
     int seed = 1;
+    bool showMatrix = false;  // each copy's bytes after its line
 };
 
 // --help, --version and unknown options end the program as QCommandLineParser

@@ -75,12 +75,6 @@ struct Console
     std::unique_ptr<MainWindow> window;
 };
 
-void toggle(QGroupBox *box, bool on)
-{
-    box->setChecked(on);
-    emit box->clicked(on);
-}
-
 // The console on the simulated device, the only channel and so row 0.
 struct SimulatedConsole
 {
@@ -100,13 +94,6 @@ struct SimulatedConsole
     sim::KorvelDevice *device = nullptr;
     std::unique_ptr<MainWindow> window;
 };
-
-QImage render(QWidget &widget)
-{
-    QImage image(widget.size(), QImage::Format_RGB32);
-    widget.render(&image);
-    return image;
-}
 
 } // namespace
 

@@ -34,3 +34,16 @@ std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer
     window->show();
     return window;
 }
+
+void toggle(QGroupBox *box, bool on)
+{
+    box->setChecked(on);
+    emit box->clicked(on);
+}
+
+QImage render(QWidget &widget)
+{
+    QImage image(widget.size(), QImage::Format_RGB32);
+    widget.render(&image);
+    return image;
+}

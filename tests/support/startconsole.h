@@ -3,6 +3,8 @@
 #include "app/mainwindow.h"
 
 #include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QImage>
 #include <QString>
 
 #include <memory>
@@ -13,3 +15,9 @@
 // accepted, the window shown.
 std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer, QString *messageBox = nullptr,
                                          const QString &channel = {});
+
+// A click on a checkable group box's check box, into the given state.
+void toggle(QGroupBox *box, bool on);
+
+// What the widget paints, at its present size.
+QImage render(QWidget &widget);

@@ -1,0 +1,87 @@
+#include "app/mainwindow.h"
+#include "support/startconsole.h"
+#include "touchview/touchview.h"
+#include "xl/systemdriver.h"
+
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QtTest>
+
+// The console in this process and korvel-devsim in another, meeting on a
+// virtual bus of their own, as a user sets them up in two windows.
+class TestDevSimConsole : public QObject
+{
+    Q_OBJECT
+
+    QProcess devsim;
+    QStringList printed;  // korvel-devsim's lines so far
+
+    // Takes what korvel-devsim printed since the last call.
+    void readPrinted()
+    {
+        while (devsim.canReadLine())
+            printed << QString::fromLatin1(devsim.readLine().trimmed());
+    }
+
+    template <typename T>
+    T *find(const MainWindow &window, const char *name)
+    {
+        return window.findChild<T *>(QLatin1String(name));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("KORVEL_VIRTUALCAN_PORT", QByteArray::number(30000 + QCoreApplication::applicationPid() % 10000));
+    }
+
+    void shouldWorkWithTheDeviceInAnotherProcess()
+    {
+        xl::SystemDriver driver;
+        QString messageBox;
+        const std::unique_ptr<MainWindow> console = startConsole(QDialogButtonBox::Ok, &messageBox,
+                                                                 QStringLiteral("virtualcan can0"));
+        QVERIFY2(messageBox.isEmpty(), qPrintable(messageBox));
+        devsim.start(QStringLiteral(KORVEL_DEVSIM), {"--rows", "3", "--columns", "5", "--show-matrix"});
+        QTRY_VERIFY_WITH_TIMEOUT((readPrinted(), !printed.isEmpty()), 10000);
+        QVERIFY2(printed.constFirst().startsWith("korvel-devsim on virtualcan"), qPrintable(printed.constFirst()));
+
+        // Every matrix the grid shows is one the device served.
+        auto *grid = find<Touchview>(*console, "touchview");
+        toggle(find<QGroupBox>(*console, "readTPraw"), true);
+        const auto showsServedMatrix = [&] {
+            readPrinted();
+            const QImage shown = render(*grid);
+            for (const QString &line : std::as_const(printed).filter(QStringLiteral("snapshot 3 x 5 served: "))) {
+                Touchview expected;
+                expected.resize(shown.size());
+                expected.setData(3, 5, QByteArray::fromHex(line.section(QLatin1String(": "), 1).toLatin1()));
+                if (render(expected) == shown)
+                    return true;
+            }
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(showsServedMatrix(), 20000);
+        toggle(find<QGroupBox>(*console, "readTPraw"), false);
+
+        toggle(find<QGroupBox>(*console, "readPressureSensors"), true);
+        QTRY_VERIFY_WITH_TIMEOUT(find<QLabel>(*console, "pressure1")->text() != QLatin1String("-"), 10000);
+        find<QPushButton>(*console, "pressureUnstressed")->click();
+        find<QPushButton>(*console, "pressureStressed")->click();
+        find<QPushButton>(*console, "pressureCalibSave")->click();
+        const auto lowByte = [&](const char *label) { return find<QLabel>(*console, label)->text().toUInt() & 0xFF; };
+        const QString written = QStringLiteral("calibration written: sens1Mul %1, sens1Div %2, calMul %3, calDiv %4")
+                                    .arg(lowByte("pressure3")).arg(lowByte("pressure4"))
+                                    .arg(lowByte("pressure5")).arg(lowByte("pressure6"));
+        QTRY_VERIFY_WITH_TIMEOUT((readPrinted(), printed.contains(written)), 10000);
+
+        devsim.terminate();
+        QVERIFY(devsim.waitForFinished(10000));
+        QCOMPARE(devsim.exitCode(), 0);
+        console->close();
+    }
+};
+
+QTEST_MAIN(TestDevSimConsole)
+#include "tst_devsimconsole.moc"
