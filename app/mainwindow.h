@@ -48,6 +48,7 @@ private slots:
 
 private:
     friend class TestMainWindow;
+    friend class ConsoleBench;
 
     void sendDeviceRequest(quint8 subCommand, quint8 row = 0, quint8 column = 0);
     void handlePressureReply(const quint8 *data);

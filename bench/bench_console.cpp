@@ -1,0 +1,89 @@
+#include "app/mainwindow.h"
+#include "monitor/canviewer.h"
+#include "monitor/canwindow.h"
+#include "sim/simulatorchannel.h"
+#include "tests/support/scripteddriver.h"
+#include "tests/support/startconsole.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QGroupBox>
+
+#include <benchmark/benchmark.h>
+
+// The window's channel and download state, which only the window itself uses.
+class ConsoleBench
+{
+public:
+    static VectorCAN &can(MainWindow &window) { return window.can; }
+    static CanViewer &activity(MainWindow &window) { return *window.canWindow->findChild<CanViewer *>(); }
+    static int downloadState(const MainWindow &window) { return window.tpRawState; }
+};
+
+namespace {
+
+// Fewer than the console's receive queue holds, so that the driver drops none.
+constexpr int batch = 2500;
+
+// Frames on range(0) identifiers, from the driver's queue through the console
+// with its activity window open, in batches as the driver's notification
+// hands them over. With more identifiers than a batch, the list is emptied
+// before each round of them, so that every one makes a new entry.
+void receivePath(benchmark::State &state)
+{
+    const auto identifiers = quint32(state.range(0));
+    ScriptedDriver driver;
+    ScriptedChannel *bus = driver.addScriptedChannel(QStringLiteral("CAN 1"));
+    std::unique_ptr<MainWindow> window = startConsole(QDialogButtonBox::Ok);
+    window->findChild<QAbstractButton *>(QStringLiteral("showCANView"))->click();
+    VectorCAN &can = ConsoleBench::can(*window);
+    const QByteArray data = QByteArray::fromHex("0102030405060708");
+    quint32 next = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (identifiers > batch && next % identifiers == 0)
+            ConsoleBench::activity(*window).clear();
+        for (int i = 0; i < batch; ++i)
+            bus->inject(xl::receivedEvent(0x100000 + next++ % identifiers, true, data));
+        state.ResumeTiming();
+        can.readMessages();
+    }
+    state.SetItemsProcessed(state.iterations() * batch);
+    window->close();
+}
+
+// The whole 255 × 255 download from the simulated device with no latency:
+// 16,257 request/reply exchanges and the matrix shown at the end.
+void touchpadDownload(benchmark::State &state)
+{
+    constexpr int exchanges = (255 * 255 + 3) / 4 + 1;
+    xl::Driver driver;
+    auto channel = std::make_unique<sim::SimulatorChannel>();
+    sim::KorvelDevice &device = channel->device();
+    device.setNoise(false);
+    device.setMatrixSize(255, 255);
+    driver.addChannel(std::move(channel));
+    xl::Driver::install(&driver);
+    std::unique_ptr<MainWindow> window = startConsole(QDialogButtonBox::Ok);
+    auto *download = window->findChild<QGroupBox *>(QStringLiteral("readTPraw"));
+    for (auto _ : state) {
+        // Unchecked once the download runs, it goes on to its end and stops.
+        download->setChecked(true);
+        emit download->clicked(true);
+        while (ConsoleBench::downloadState(*window) != MainWindow::TPRawDownload)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        download->setChecked(false);
+        emit download->clicked(false);
+        while (ConsoleBench::downloadState(*window) != MainWindow::TPRawIdle)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    state.counters["us_per_exchange"] = benchmark::Counter(
+        double(state.iterations()) * exchanges / 1e6,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    window->close();
+}
+
+} // namespace
+
+BENCHMARK(receivePath)->Arg(200)->Arg(10000)->UseRealTime();
+BENCHMARK(touchpadDownload)->Unit(benchmark::kMillisecond)->UseRealTime();
