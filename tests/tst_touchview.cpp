@@ -1,5 +1,6 @@
 #include "touchview/touchview.h"
 
+#include <QPainter>
 #include <QtTest>
 
 namespace {
@@ -57,6 +58,52 @@ QPair<int, int> greyRange(const QImage &image, const QRect &area)
         }
     }
     return range;
+}
+
+// The matrix painted the straightforward way, cell by cell, writing each
+// label five times: what the widget's painting must look like.
+QImage paintReference(int rows, int columns, const QByteArray &values, const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    const int w = size.width();
+    const int h = size.height();
+    QFont font = QApplication::font();
+    if (h / rows / 2 > 0)
+        font.setPixelSize(h / rows / 2);
+    painter.setFont(font);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const int v = 2 * quint8(values.at(r * columns + c));
+            const QRect cell(QPoint(c * w / columns, r * h / rows),
+                             QPoint((c + 1) * w / columns - 1, (r + 1) * h / rows - 1));
+            painter.setBrush(v > 255 ? QColor::fromHsv(359, 255, 227) : QColor::fromHsv(359 * v / 255, v, v / 2 + 100));
+            painter.setPen(Qt::NoPen);
+            painter.drawRects(&cell, 1);
+            const QString text = QString::number(v);
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(Qt::black);
+            for (const QPoint &shift : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
+                painter.drawText(cell.translated(shift), Qt::AlignCenter, text);
+            painter.setPen(Qt::white);
+            painter.drawText(cell, Qt::AlignCenter, text);
+        }
+    }
+    return image;
+}
+
+// The largest difference of any colour channel in the area.
+int largestDifference(const QImage &a, const QImage &b, const QRect &area)
+{
+    int largest = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            largest = std::max({largest, qAbs(qRed(p) - qRed(q)), qAbs(qGreen(p) - qGreen(q)), qAbs(qBlue(p) - qBlue(q))});
+        }
+    }
+    return largest;
 }
 
 } // namespace
@@ -184,6 +231,45 @@ private slots:
         // White digits outlined in black.
         const auto [darkest, brightest] = greyRange(image, text);
         QVERIFY2(darkest <= 40 && brightest >= 160, qPrintable(QStringLiteral("%1 %2").arg(darkest).arg(brightest)));
+    }
+
+    // Whole and in part: a part must come out as the same pixels of the whole,
+    // outlines reaching in from neighbouring cells included.
+    void shouldPaintAsTheStraightforwardPainting_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRect>("part");
+
+        QTest::newRow("14 x 24 on 1000 x 600") << 14 << 24 << QSize(1000, 600) << QRect(41, 42, 83, 43);
+        QTest::newRow("255 x 255 on 1000 x 600") << 255 << 255 << QSize(1000, 600) << QRect(500, 300, 17, 9);
+        QTest::newRow("labels wider than cells") << 3 << 5 << QSize(61, 50) << QRect(0, 16, 12, 17);
+        QTest::newRow("40 x 30 on 301 x 203") << 40 << 30 << QSize(301, 203) << QRect(100, 50, 31, 21);
+    }
+
+    void shouldPaintAsTheStraightforwardPainting()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, columns);
+        QFETCH(QSize, size);
+        QFETCH(QRect, part);
+
+        QByteArray values;
+        for (int i = 0; i < rows * columns; ++i)
+            values.append(char(i * 37));
+        const QImage reference = paintReference(rows, columns, values, size);
+        Touchview view;
+        view.setData(rows, columns, values);
+        const QImage whole = paint(view, size.width(), size.height());
+        QImage partly(size, QImage::Format_RGB32);
+        partly.fill(Qt::magenta);
+        view.render(&partly, part.topLeft(), part);
+
+        // Blending the label as one image rounds a little differently.
+        QVERIFY2(largestDifference(whole, reference, whole.rect()) <= 4,
+                 qPrintable(QString::number(largestDifference(whole, reference, whole.rect()))));
+        QCOMPARE(largestDifference(partly, whole, part), 0);
     }
 
     void shouldKeepFontWhenRowsAreTooSmallForText()

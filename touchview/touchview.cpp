@@ -1,6 +1,9 @@
 #include "touchview.h"
 
+#include <QPaintEvent>
 #include <QPainter>
+
+#include <algorithm>
 
 Touchview::Touchview(QWidget *parent)
     : QWidget(parent)
@@ -25,7 +28,7 @@ void Touchview::setData(int rows, int columns, const QByteArray &values)
     repaint();
 }
 
-void Touchview::paintEvent(QPaintEvent *)
+void Touchview::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     if (rows <= 0 || columns <= 0) {
@@ -35,7 +38,7 @@ void Touchview::paintEvent(QPaintEvent *)
         painter.drawRects(&all, 1);
         return;
     }
-    paintMatrix(painter);
+    paintMatrix(painter, event->rect());
 }
 
 // Each byte is shown doubled (0 … 510). Rising values run once round the hue
@@ -48,7 +51,67 @@ static QColor cellColour(int v)
     return QColor::fromHsv(359 * v / 255, v, v / 2 + 100);
 }
 
-void Touchview::paintMatrix(QPainter &painter) const
+static const std::array<QColor, 511> &cellColours()
+{
+    static const std::array<QColor, 511> colours = [] {
+        std::array<QColor, 511> table;
+        for (int v = 0; v < int(table.size()); ++v)
+            table[v] = cellColour(v).toRgb();
+        return table;
+    }();
+    return colours;
+}
+
+Touchview::Labels &Touchview::labels(const QFont &font, const QSize &cell, qreal devicePixelRatio)
+{
+    auto set = std::find_if(labelSets.begin(), labelSets.end(), [&](const Labels &labels) {
+        return labels.cell == cell && labels.devicePixelRatio == devicePixelRatio && labels.font == font;
+    });
+    if (set == labelSets.end())
+        set = labelSets.insert(labelSets.end(), Labels{font, cell, devicePixelRatio, {}, {}});
+    return *set;
+}
+
+/*
+ * White digits with a one-pixel black outline read on every colour. The text
+ * is written centred in the cell, four times in black shifted by a pixel each
+ * way and once in white, each time clipped to its shifted cell; the image
+ * holds that with a pixel of margin all round.
+ */
+const QImage &Touchview::label(Labels &set, int value) const
+{
+    QImage &image = set.images[value];
+    if (set.drawn[value])
+        return image;
+    set.drawn[value] = true;
+
+    image = QImage((set.cell + QSize(2, 2)) * set.devicePixelRatio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(set.devicePixelRatio);
+    // Point sizes must come out as large as on the widget.
+    image.setDotsPerMeterX(qRound(logicalDpiX() / 0.0254));
+    image.setDotsPerMeterY(qRound(logicalDpiY() / 0.0254));
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setFont(set.font);
+    const QRect box(QPoint(1, 1), set.cell);
+    const QString text = QString::number(value);
+    painter.setPen(Qt::black);
+    painter.drawText(box.translated(-1, 0), Qt::AlignCenter, text);
+    painter.drawText(box.translated(1, 0), Qt::AlignCenter, text);
+    painter.drawText(box.translated(0, -1), Qt::AlignCenter, text);
+    painter.drawText(box.translated(0, 1), Qt::AlignCenter, text);
+    painter.setPen(Qt::white);
+    painter.drawText(box, Qt::AlignCenter, text);
+    painter.end();
+
+    // Cells too small for any ink are common on large matrices; they skip the blending.
+    const auto *pixel = reinterpret_cast<const QRgb *>(image.constBits());
+    if (std::none_of(pixel, pixel + image.sizeInBytes() / sizeof(QRgb), [](QRgb p) { return qAlpha(p) != 0; }))
+        image = QImage();
+    return image;
+}
+
+void Touchview::paintMatrix(QPainter &painter, const QRect &exposed)
 {
     const int w = width();
     const int h = height();
@@ -57,30 +120,50 @@ void Touchview::paintMatrix(QPainter &painter) const
     const int pixelSize = h / rows / 2;
     if (pixelSize > 0)
         font.setPixelSize(pixelSize);
-    painter.setFont(font);
+    const qreal devicePixelRatio = painter.device()->devicePixelRatioF();
+    const std::array<QColor, 511> &colours = cellColours();
 
+    // Integer division makes cells of two widths and two heights at most.
+    const QSize smallest(w / columns, h / rows);
+    labelSets.erase(std::remove_if(labelSets.begin(), labelSets.end(),
+                                   [&](const Labels &labels) {
+                                       const QSize extra = labels.cell - smallest;
+                                       return labels.font != font || labels.devicePixelRatio != devicePixelRatio
+                                           || extra.width() < 0 || extra.width() > 1 || extra.height() < 0
+                                           || extra.height() > 1;
+                                   }),
+                    labelSets.end());
+    labelSets.reserve(4);  // the sets below stay where they are
+    Labels *sets[2][2] = {};
+
+    // A label reaches a pixel into the cells left of and above its own, so
+    // the cells just right of and below the exposed area paint too; the
+    // painter's clip keeps everything else as it is.
+    const QRect area = exposed.adjusted(0, 0, 1, 1);
     for (int r = 0; r < rows; ++r) {
+        const int top = r * h / rows;
+        const int bottom = (r + 1) * h / rows - 1;
+        if (bottom < area.top() || top > area.bottom())
+            continue;
         for (int c = 0; c < columns; ++c) {
+            const int left = c * w / columns;
+            const int right = (c + 1) * w / columns - 1;
+            if (right < area.left() || left > area.right())
+                continue;
             const int i = r * columns + c;
             const int v = i < values.size() ? 2 * quint8(values.at(i)) : 0;
 
-            // Integer division puts every pixel into exactly one cell.
-            const QRect cell(QPoint(c * w / columns, r * h / rows),
-                             QPoint((c + 1) * w / columns - 1, (r + 1) * h / rows - 1));
-            painter.setBrush(cellColour(v));
-            painter.setPen(Qt::NoPen);
-            painter.drawRects(&cell, 1);
-
-            // White digits with a one-pixel black outline read on every colour.
-            const QString text = QString::number(v);
-            painter.setBrush(Qt::NoBrush);
-            painter.setPen(Qt::black);
-            painter.drawText(cell.translated(-1, 0), Qt::AlignCenter, text);
-            painter.drawText(cell.translated(1, 0), Qt::AlignCenter, text);
-            painter.drawText(cell.translated(0, -1), Qt::AlignCenter, text);
-            painter.drawText(cell.translated(0, 1), Qt::AlignCenter, text);
-            painter.setPen(Qt::white);
-            painter.drawText(cell, Qt::AlignCenter, text);
+            // Integer division puts every pixel into exactly one cell. Each
+            // cell's label is drawn before the next cell's fill, as the
+            // overlapping outlines need.
+            const QRect cell(QPoint(left, top), QPoint(right, bottom));
+            painter.fillRect(cell, colours[v]);
+            Labels *&set = sets[cell.height() - smallest.height()][cell.width() - smallest.width()];
+            if (!set)
+                set = &labels(font, cell.size(), devicePixelRatio);
+            const QImage &image = label(*set, v);
+            if (!image.isNull())
+                painter.drawImage(cell.topLeft() - QPoint(1, 1), image);
         }
     }
 }
