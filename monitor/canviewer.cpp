@@ -5,6 +5,8 @@
 #include <QHeaderView>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -22,7 +24,9 @@ int storedBytes(int dlc)
 
 CanViewer::CanViewer(QWidget *parent)
     : QTreeWidget(parent)
+    , rowFont(QStringLiteral("SmoothTTF"), 9, -1, false)
 {
+    rowFont.setStyleStrategy(QFont::NoAntialias);
     clock.start();
     setHeaderLabels({tr("Richtung"), tr("ID"), tr("Intervall (ms)"), tr("DLC"), tr("Daten")});
     setAlternatingRowColors(true);
@@ -76,7 +80,7 @@ void CanViewer::clear()
 void CanViewer::updateList()
 {
     setUpdatesEnabled(false);
-    bool rowsAdded = false;
+    QList<QTreeWidgetItem *> added;
     const qint64 time = now();
     for (auto it = entries.begin(); it != entries.end();) {
         Entry &entry = *it;
@@ -93,7 +97,7 @@ void CanViewer::updateList()
         if (entry.isNew) {
             entry.isNew = false;
             entry.item = createRow(it.key());
-            rowsAdded = true;
+            added.append(entry.item);
         }
         QTreeWidgetItem *row = entry.item;
         row->setText(0, entry.tx ? QStringLiteral("TX") : QStringLiteral("RX"));
@@ -108,27 +112,62 @@ void CanViewer::updateList()
         entry.updated = false;
         ++it;
     }
-    // Row order depends only on the ID texts, which never change, so sorting
-    // once after all new rows orders them as sorting after each one would.
-    if (rowsAdded)
-        sortItems(1, Qt::AscendingOrder);
+    insertRows(added);
     setUpdatesEnabled(true);
 }
 
-QTreeWidgetItem *CanViewer::createRow(quint32 key)
+// Outside the tree a row is written without the tree hearing of each change.
+QTreeWidgetItem *CanViewer::createRow(quint32 key) const
 {
-    QFont font(QStringLiteral("SmoothTTF"), 9, -1, false);
-    font.setStyleStrategy(QFont::NoAntialias);
-
-    auto *row = new QTreeWidgetItem(this);
+    auto *row = new QTreeWidgetItem;
     const quint32 id = key & ~extendedKey;
     row->setText(1, key & extendedKey ? QStringLiteral("*%1").arg(id, 6, 16, QLatin1Char('0'))
                                       : QStringLiteral("%1").arg(id, 3, 16, QLatin1Char('0')));
     for (int column = 1; column <= 3; ++column)
         row->setTextAlignment(column, Qt::AlignRight);
     for (int column = 0; column < 5; ++column)
-        row->setFont(column, font);
+        row->setFont(column, rowFont);
     return row;
+}
+
+// The rows are ordered as sorting by the ID column orders them, and the ID
+// texts never change: new rows are put in place, and only they are sorted.
+// QString's operator< is the comparison sorting uses for texts.
+void CanViewer::insertRows(const QList<QTreeWidgetItem *> &rows)
+{
+    if (rows.isEmpty())
+        return;
+    std::vector<std::pair<QString, QTreeWidgetItem *>> sorted;
+    sorted.reserve(size_t(rows.size()));
+    for (QTreeWidgetItem *row : rows)
+        sorted.emplace_back(row->text(1), row);
+    const auto idBefore = [](const auto &a, const auto &b) { return a.first < b.first; };
+    std::sort(sorted.begin(), sorted.end(), idBefore);
+
+    int at = 0;
+    for (auto first = sorted.begin(); first != sorted.end();) {
+        // The existing row the next new ones go before, and how many of them do.
+        int end = topLevelItemCount();
+        while (at < end) {
+            const int middle = at + (end - at) / 2;
+            if (topLevelItem(middle)->text(1) < first->first)
+                at = middle + 1;
+            else
+                end = middle;
+        }
+        auto last = sorted.end();
+        if (at < topLevelItemCount())
+            last = std::lower_bound(first, sorted.end(), std::pair(topLevelItem(at)->text(1), nullptr), idBefore);
+        QList<QTreeWidgetItem *> run;
+        run.reserve(last - first);
+        for (auto it = first; it != last; ++it)
+            run.append(it->second);
+        insertTopLevelItems(at, run);
+        at += int(run.size());
+        first = last;
+    }
+    // Sorting would have marked the column too.
+    header()->setSortIndicator(1, Qt::AscendingOrder);
 }
 
 /*

@@ -44,9 +44,11 @@ private:
     };
 
     void traceFrame(const VectorCAN::Message &msg) const;
-    QTreeWidgetItem *createRow(quint32 key);
+    QTreeWidgetItem *createRow(quint32 key) const;
+    void insertRows(const QList<QTreeWidgetItem *> &rows);
 
     QMap<quint32, Entry> entries;  // by identifier, bit 31 set for extended ones
+    QFont rowFont;
     QTimer refreshTimer;
     QElapsedTimer clock;
 };

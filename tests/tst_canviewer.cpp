@@ -115,6 +115,39 @@ private slots:
         QCOMPARE(viewer.rows(), (QStringList{"RX|050||0|", "TX|500|10|1|01 "}));
     }
 
+    // New rows go in at their places, refresh after refresh, as sorting by ID would order them.
+    void shouldOrderRowsAsSortingWould_data()
+    {
+        QTest::addColumn<QList<QStringList>>("refreshes");
+
+        QTest::newRow("before, between and after") << QList<QStringList>{{"100", "300"}, {"050", "200", "400", "7ff"}};
+        QTest::newRow("several at each place")
+            << QList<QStringList>{{"200x", "500"}, {"100x", "110x", "300", "310", "600", "1fffffffx"}, {"301"}};
+        QTest::newRow("extended by text, not value") << QList<QStringList>{{"1000000x"}, {"ffffffx", "2000000x", "7f"}};
+    }
+
+    void shouldOrderRowsAsSortingWould()
+    {
+        QFETCH(QList<QStringList>, refreshes);
+
+        ClockedViewer viewer;
+        for (const QStringList &ids : refreshes) {
+            for (const QString &id : ids)
+                viewer.receive(QStringLiteral("0 rx ") + id);
+            viewer.refresh();
+        }
+        QTreeWidget sorted;
+        sorted.setColumnCount(2);
+        QStringList shown;
+        for (int i = 0; i < viewer.topLevelItemCount(); ++i) {
+            shown << viewer.topLevelItem(i)->text(1);
+            new QTreeWidgetItem(&sorted, {QString(), shown.last()});
+        }
+        sorted.sortItems(1, Qt::AscendingOrder);
+        for (int i = 0; i < sorted.topLevelItemCount(); ++i)
+            QCOMPARE(shown[i], sorted.topLevelItem(i)->text(1));
+    }
+
     void shouldWriteRowsInTheListFont()
     {
         ClockedViewer viewer;
