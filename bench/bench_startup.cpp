@@ -1,4 +1,5 @@
 #include "app/consolefont.h"
+#include "runbenchmarks.h"
 #include "tests/support/startconsole.h"
 #include "xl/systemdriver.h"
 
@@ -64,10 +65,5 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (argc == 2 && std::strcmp(argv[1], startOnce) == 0)
         return startConsoleOnce(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

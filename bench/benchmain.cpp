@@ -1,8 +1,7 @@
 #include "app/consolefont.h"
+#include "runbenchmarks.h"
 
 #include <QApplication>
-
-#include <benchmark/benchmark.h>
 
 // Widgets need an application, and a benchmark run needs no display.
 int main(int argc, char *argv[])
@@ -11,10 +10,5 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     registerConsoleFont();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }
