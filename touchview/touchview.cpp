@@ -64,9 +64,8 @@ static const std::array<QColor, 511> &cellColours()
 
 Touchview::Labels &Touchview::labels(const QFont &font, const QSize &cell, qreal devicePixelRatio)
 {
-    auto set = std::find_if(labelSets.begin(), labelSets.end(), [&](const Labels &labels) {
-        return labels.cell == cell && labels.devicePixelRatio == devicePixelRatio && labels.font == font;
-    });
+    // The sets left from earlier paints all have this font and ratio.
+    auto set = std::find_if(labelSets.begin(), labelSets.end(), [&](const Labels &labels) { return labels.cell == cell; });
     if (set == labelSets.end())
         set = labelSets.insert(labelSets.end(), Labels{font, cell, devicePixelRatio, {}, {}});
     return *set;
