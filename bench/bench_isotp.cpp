@@ -15,7 +15,7 @@ namespace {
 void sendLongest(benchmark::State &state)
 {
     // The first frame carries 6 bytes, each consecutive frame up to 7.
-    constexpr int frames = 1 + (ISOTPTX::maxLength - 6 + 6) / 7;
+    constexpr int frames = 1 + (ISOTPTX::maxLength - 6 + 7 - 1) / 7;
     ScriptedDriver driver;
     ScriptedChannel *bus = driver.addScriptedChannel(QStringLiteral("CAN 1"));
     VectorCAN can;
