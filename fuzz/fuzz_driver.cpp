@@ -1,10 +1,7 @@
-#include "can/vectorcan.h"
+#include "fuzz/fuzzbus.h"
 #include "fuzz/fuzzinput.h"
-#include "tests/support/scripteddriver.h"
 
 #include <QCoreApplication>
-
-#include <cstdlib>
 
 /*
  * Event records of any content arrive from the bus at an open port; each
@@ -15,11 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzInput input(data, size);
-    ScriptedDriver driver;
-    ScriptedChannel *bus = driver.addScriptedChannel(QStringLiteral("CAN 1"));
-    VectorCAN can;
-    if (!can.open(0, 500000, QStringLiteral("fuzz")))
-        abort();
+    FuzzBus port;
     int received = 0;
     int taken = 0;
     while (!input.atEnd()) {
@@ -29,18 +22,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const QByteArray bytes = input.bytes(sizeof event);
             std::memcpy(&event, bytes.constData(), size_t(bytes.size()));
             received += event.tag == XL_RECEIVE_MSG;
-            bus->inject(event);
+            port.bus->inject(event);
             break;
         }
         case 1:
-            can.readMessages();
+            port.can.readMessages();
             break;
         case 2:
             QCoreApplication::processEvents();
             break;
         }
         VectorCAN::Message msg;
-        while (can.takeMessage(&msg))
+        while (port.can.takeMessage(&msg))
             ++taken;
         if (taken > received)
             abort();

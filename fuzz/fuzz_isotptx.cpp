@@ -1,8 +1,6 @@
+#include "fuzz/fuzzbus.h"
 #include "fuzz/fuzzinput.h"
 #include "isotp/isotptx.h"
-#include "tests/support/scripteddriver.h"
-
-#include <cstdlib>
 
 /*
  * The transmitter on an open channel. Each step of the input is a send of
@@ -14,12 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     constexpr quint32 txId = 0x17F873F0;
     constexpr quint32 rxId = 0x17FAF073;
     FuzzInput input(data, size);
-    ScriptedDriver driver;
-    ScriptedChannel *bus = driver.addScriptedChannel(QStringLiteral("CAN 1"));
-    VectorCAN can;
-    if (!can.open(0, 500000, QStringLiteral("fuzz")))
-        abort();
-    ISOTPTX isotp(&can, txId, true, rxId, true);
+    FuzzBus port;
+    ISOTPTX isotp(&port.can, txId, true, rxId, true);
 
     while (!input.atEnd()) {
         switch (input.take<quint8>() % 3) {
@@ -48,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
     // The transmitter puts nothing on the bus but whole 8-byte frames on its identifier.
-    for (const QByteArray &frame : std::as_const(bus->written)) {
+    for (const QByteArray &frame : std::as_const(port.bus->written)) {
         const auto *event = reinterpret_cast<const XlEvent *>(frame.constData());
         if (event->id != (txId | XL_CAN_EXT_MSG_ID) || event->dlc != 8)
             abort();
