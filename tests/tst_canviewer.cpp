@@ -62,9 +62,10 @@ class TestCanViewer : public QObject
     Q_OBJECT
 
 private slots:
+    // Steps: a frame (see receive()), "<ms> refresh" or "clear"; a last refresh follows.
     void shouldShowLatestFrameOfEachIdentifier_data()
     {
-        QTest::addColumn<QStringList>("frames");
+        QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QStringList>("rows");
 
         QTest::newRow("first frame, empty interval")
@@ -87,89 +88,41 @@ private slots:
         QTest::newRow("sorted by id text")
             << QStringList{"0 rx 300", "0 rx 100", "0 rx 200x", "0 rx 7ff", "0 rx 1fffffffx"}
             << QStringList{"RX|*000200||0|", "RX|*1fffffff||0|", "RX|100||0|", "RX|300||0|", "RX|7ff||0|"};
+        QTest::newRow("sorted as new rows arrive") << QStringList{"0 rx 500", "0 refresh", "10 rx 050", "10 tx 500 01"}
+                                                   << QStringList{"RX|050||0|", "TX|500|10|1|01 "};
+        QTest::newRow("silent for 10000 ms: kept") << QStringList{"0 rx 123", "0 refresh", "10000 refresh", "10001 rx 123"}
+                                                   << QStringList{"RX|123|10001|0|"};
+        QTest::newRow("silent for 10001 ms: dropped")
+            << QStringList{"0 rx 123", "0 refresh", "10001 refresh", "10001 rx 123"} << QStringList{"RX|123||0|"};
+        QTest::newRow("cleared before the refresh")
+            << QStringList{"0 rx 100", "0 refresh", "10 rx 100", "10 rx 200", "clear", "10 refresh", "20 rx 100"}
+            << QStringList{"RX|100||0|"};
     }
 
     void shouldShowLatestFrameOfEachIdentifier()
     {
-        QFETCH(QStringList, frames);
+        QFETCH(QStringList, steps);
         QFETCH(QStringList, rows);
 
         ClockedViewer viewer;
-        for (const QString &frame : frames)
-            viewer.receive(frame);
-        QVERIFY(viewer.rows().isEmpty());
+        bool refreshed = false;
+        for (const QString &step : steps) {
+            if (step == QLatin1String("clear")) {
+                viewer.clear();
+            } else if (step.endsWith(QLatin1String(" refresh"))) {
+                viewer.time = step.section(QLatin1Char(' '), 0, 0).toLongLong();
+                viewer.refresh();
+                refreshed = true;
+            } else {
+                viewer.receive(step);
+            }
+        }
+        // Frames alone never touch the rows.
+        if (!refreshed)
+            QVERIFY(viewer.rows().isEmpty());
         viewer.refresh();
 
         QCOMPARE(viewer.rows(), rows);
-    }
-
-    void shouldKeepRowsSortedAsNewOnesArrive()
-    {
-        ClockedViewer viewer;
-        viewer.receive(QStringLiteral("0 rx 500"));
-        viewer.refresh();
-        viewer.receive(QStringLiteral("10 rx 050"));
-        viewer.receive(QStringLiteral("10 tx 500 01"));
-        viewer.refresh();
-
-        QCOMPARE(viewer.rows(), (QStringList{"RX|050||0|", "TX|500|10|1|01 "}));
-    }
-
-    void shouldWriteRowsInTheListFont()
-    {
-        ClockedViewer viewer;
-        viewer.receive(QStringLiteral("0 rx 100 01"));
-        viewer.refresh();
-
-        const QTreeWidgetItem *row = viewer.topLevelItem(0);
-        for (int column = 0; column < 5; ++column) {
-            const QFont font = row->font(column);
-            QCOMPARE(font.family(), QStringLiteral("SmoothTTF"));
-            QCOMPARE(font.pointSize(), 9);
-            QCOMPARE(font.styleStrategy(), QFont::NoAntialias);
-        }
-    }
-
-    void shouldDropRowsSilentForMoreThanTenSeconds_data()
-    {
-        QTest::addColumn<qint64>("silence");
-        QTest::addColumn<QStringList>("rowsAfterNextFrame");
-
-        QTest::newRow("10000 ms kept") << qint64(10000) << QStringList{"RX|123|10001|0|"};
-        QTest::newRow("10001 ms dropped") << qint64(10001) << QStringList{"RX|123||0|"};
-    }
-
-    void shouldDropRowsSilentForMoreThanTenSeconds()
-    {
-        QFETCH(qint64, silence);
-        QFETCH(QStringList, rowsAfterNextFrame);
-
-        ClockedViewer viewer;
-        viewer.receive(QStringLiteral("0 rx 123"));
-        viewer.refresh();
-        viewer.time = silence;
-        viewer.refresh();
-        QCOMPARE(viewer.topLevelItemCount(), silence > 10000 ? 0 : 1);
-
-        viewer.receive(QStringLiteral("10001 rx 123"));
-        viewer.refresh();
-        QCOMPARE(viewer.rows(), rowsAfterNextFrame);
-    }
-
-    void shouldForgetEverythingOnClear()
-    {
-        ClockedViewer viewer;
-        viewer.receive(QStringLiteral("0 rx 100"));
-        viewer.refresh();
-        viewer.receive(QStringLiteral("10 rx 100"));
-        viewer.receive(QStringLiteral("10 rx 200"));
-        viewer.clear();
-        viewer.refresh();
-        QVERIFY(viewer.rows().isEmpty());
-
-        viewer.receive(QStringLiteral("20 rx 100"));
-        viewer.refresh();
-        QCOMPARE(viewer.rows(), QStringList{"RX|100||0|"});
     }
 
     void shouldTraceIsoTpFrames_data()
@@ -222,6 +175,12 @@ private slots:
         window.handleMsg(msg);
         QVERIFY(QMetaObject::invokeMethod(list, "updateList"));
         QCOMPARE(list->topLevelItemCount(), 1);
+        for (int column = 0; column < 5; ++column) {
+            const QFont font = list->topLevelItem(0)->font(column);
+            QCOMPARE(font.family(), QStringLiteral("SmoothTTF"));
+            QCOMPARE(font.pointSize(), 9);
+            QCOMPARE(font.styleStrategy(), QFont::NoAntialias);
+        }
         window.findChild<QPushButton *>(QStringLiteral("clear"))->click();
         QCOMPARE(list->topLevelItemCount(), 0);
     }
