@@ -75,7 +75,7 @@ KorvelDevice::~KorvelDevice() = default;
 
 void KorvelDevice::handleFrame(quint32 id, bool extended, int dlc, const quint8 *data)
 {
-    if (!extended || !data)
+    if (incomingFaultRandom.generateDouble() < incomingDropRate || !extended || !data)
         return;
     if (id == protocol::isoTpTxId)
         receiver.handleFrame(data, dlc);
@@ -110,6 +110,7 @@ void KorvelDevice::setSeed(quint32 seed)
 {
     noiseRandom.seed(seed);
     faultRandom.seed(seed);
+    incomingFaultRandom.seed(seed);
 }
 
 std::array<quint16, 3> KorvelDevice::pressureValues() const

@@ -70,6 +70,9 @@ public:
     void setDropRate(double rate) { dropRate = rate; }
     void setDuplicateRate(double rate) { duplicateRate = rate; }
     void setJitter(int maxMs) { jitter = qMax(0, maxMs); }
+    // The share of frames from the bus the device never hears, from a stream
+    // of its own, so that the faults of its replies stay as they were.
+    void setIncomingDropRate(double rate) { incomingDropRate = rate; }
 
     // What a pressure reply carries now: calibrated mN, raw sensor 1, raw sensor 2.
     std::array<quint16, 3> pressureValues() const;
@@ -111,9 +114,11 @@ private:
     double dropRate = 0;
     double duplicateRate = 0;
     int jitter = 0;
+    double incomingDropRate = 0;
     // Separate streams, so that switching noise off leaves the faults as they were.
     mutable QRandomGenerator noiseRandom;
     QRandomGenerator faultRandom;
+    QRandomGenerator incomingFaultRandom;
 };
 
 } // namespace sim

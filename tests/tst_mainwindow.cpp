@@ -158,6 +158,8 @@ private slots:
         QTest::newRow("standard identifier") << "20011234000affff" << 0x301u << false << quint16(0) << "-|-|-";
         QTest::newRow("request identifier") << "20011234000affff" << 0x1BFF8300u << true << quint16(0) << "-|-|-";
         QTest::newRow("header while idle") << "2002020300000000" << 0x1BFF8301u << true << quint16(0) << "-|-|-";
+        QTest::newRow("data while idle") << "2003000001020304" << 0x1BFF8301u << true << quint16(0) << "-|-|-";
+        QTest::newRow("unknown sub-command") << "20041234000affff" << 0x1BFF8301u << true << quint16(0) << "-|-|-";
     }
 
     void shouldAcceptOnlyDeviceReplies()
@@ -444,6 +446,111 @@ private slots:
 
         form.activateTPDiag->click();
         QTRY_COMPARE(console.device->receivedMessages().constLast(), QByteArray::fromHex("c80111042020"));
+    }
+
+    // Requests and replies get lost, replies doubled and delayed: each download
+    // still ends with exactly the matrix the device froze for it.
+    void shouldDownloadExactSnapshotsOnAFaultyBus()
+    {
+        SimulatedConsole console;
+        MainWindow &window = *console.window;
+        console.device->setSeed(7);
+        console.device->setDropRate(0.1);
+        console.device->setIncomingDropRate(0.1);
+        console.device->setDuplicateRate(0.05);
+        console.device->setJitter(40);
+        console.device->setMatrixSize(3, 5);
+        for (int download = 0; download < 10; ++download) {
+            toggle(window.ui->readTPraw, true);
+            QTRY_COMPARE(window.tpRawState, int(MainWindow::TPRawDownload));
+            toggle(window.ui->readTPraw, false);
+            QTRY_COMPARE_WITH_TIMEOUT(window.tpRawState, int(MainWindow::TPRawIdle), 30000);
+            QCOMPARE(window.tpRawData, console.device->snapshot());
+        }
+    }
+
+    void shouldResumeDownloadWhenTheDeviceAnswersAgain()
+    {
+        SimulatedConsole console;
+        MainWindow &window = *console.window;
+        console.device->setMatrixSize(6, 8);
+        console.device->setLatency(10);
+        toggle(window.ui->readTPraw, true);
+        QTRY_VERIFY(window.tpRawState == MainWindow::TPRawDownload && window.tpRawRow > 0);
+        console.device->setDropRate(1);
+        toggle(window.ui->readTPraw, false);
+        QTest::qWait(300);
+        QCOMPARE(window.tpRawState, int(MainWindow::TPRawDownload));
+        console.device->setDropRate(0);
+        QTRY_COMPARE(window.tpRawState, int(MainWindow::TPRawIdle));
+        QCOMPARE(window.tpRawData, console.device->snapshot());
+    }
+
+    void shouldKeepPressureValuesWhileRepliesAreMissing()
+    {
+        SimulatedConsole console;
+        Ui_MainWindow &form = *console.window->ui;
+        const auto shown = [&] { return QStringList{form.pressure0->text(), form.pressure1->text(), form.pressure2->text()}; };
+        const auto values = [&] {
+            const auto raw = console.device->pressureValues();
+            return QStringList{QString::number(raw[0]), QString::number(raw[1]), QString::number(raw[2])};
+        };
+        console.device->holdForce(2);
+        toggle(form.readPressureSensors, true);
+        QTRY_COMPARE(shown(), values());
+        const QStringList last = shown();
+        console.device->setDropRate(1);
+        console.device->holdForce(4);
+        QTest::qWait(300);
+        QCOMPARE(shown(), last);
+        console.device->setDropRate(0);
+        QTRY_COMPARE(shown(), values());
+    }
+
+    // Messages behind one whose flow control is missing or odd wait for it and follow.
+    void shouldDeliverMessagesWhateverTheFlowControl_data()
+    {
+        QTest::addColumn<bool>("lost");
+        QTest::addColumn<int>("blockSize");
+        QTest::addColumn<int>("stMin");
+
+        QTest::newRow("lost until the first frame went three times") << true << 0 << 0;
+        QTest::newRow("reserved STmin 0x80") << false << 1 << 0x80;
+        QTest::newRow("reserved STmin 0xfa") << false << 0 << 0xFA;
+    }
+
+    void shouldDeliverMessagesWhateverTheFlowControl()
+    {
+        QFETCH(bool, lost);
+        QFETCH(int, blockSize);
+        QFETCH(int, stMin);
+
+        SimulatedConsole console;
+        Ui_MainWindow &form = *console.window->ui;
+        console.device->setFlowControl(quint8(blockSize), quint8(stMin));
+        console.device->setDropRate(lost ? 1 : 0);
+        form.showCANView->click();
+        toggle(form.readPressureSensors, true);
+        traced.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(collectTrace);
+        form.pressureReset->click();
+        form.activateTPDiag->click();
+        QTRY_VERIFY(traced.count(QStringLiteral("TX 17f873f0  8: 10 0a c8 02 11 10 ff 00")) >= (lost ? 3 : 1));
+        console.device->setDropRate(0);
+        QTRY_COMPARE(console.device->receivedMessages(),
+                     (QList<QByteArray>{QByteArray::fromHex("c8021110ff0001010101"), QByteArray::fromHex("c80111042020")}));
+        qInstallMessageHandler(previous);
+    }
+
+    void shouldSendNextMessageAfterOverflow()
+    {
+        Console console;
+        toggle(ui(console).readPressureSensors, true);
+        ui(console).pressureReset->click();
+        ui(console).activateTPDiag->click();
+        QCOMPARE(console.sent(), QStringList{"17f873f0: 100ac8021110ff00"});
+        console.receive("3200000000000000", 0x17FAF073);
+        QCOMPARE(console.sent().filter(QStringLiteral("17f873f0")), QStringList{"17f873f0: 06c80111042020aa"});
     }
 
     void shouldShowActivityInTheConsoleFont()
