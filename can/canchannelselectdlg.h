@@ -11,7 +11,7 @@ class CANChannelSelectDlg : public QDialog
     Q_OBJECT
 
 public:
-    CANChannelSelectDlg(VectorCAN *can, QWidget *parent = nullptr);
+    explicit CANChannelSelectDlg(VectorCAN *can, QWidget *parent = nullptr);
     ~CANChannelSelectDlg() override;
 
     // The current row; -1 when there is none.
