@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "support/grid.h"
 #include "support/startconsole.h"
 #include "touchview/touchview.h"
 #include "xl/systemdriver.h"
@@ -52,12 +53,8 @@ private slots:
         toggle(find<QGroupBox>(*console, "readTPraw"), true);
         const auto showsServedMatrix = [&] {
             readPrinted();
-            const QImage shown = render(*grid);
             for (const QString &line : std::as_const(printed).filter(QStringLiteral("snapshot 3 x 5 served: "))) {
-                Touchview expected;
-                expected.resize(shown.size());
-                expected.setData(3, 5, QByteArray::fromHex(line.section(QLatin1String(": "), 1).toLatin1()));
-                if (render(expected) == shown)
+                if (showsMatrix(*grid, 3, 5, QByteArray::fromHex(line.section(QLatin1String(": "), 1).toLatin1())))
                     return true;
             }
             return false;

@@ -1,3 +1,4 @@
+#include "support/grid.h"
 #include "touchview/touchview.h"
 
 #include <QPainter>
@@ -90,20 +91,6 @@ QImage paintReference(int rows, int columns, const QByteArray &values, const QSi
         }
     }
     return image;
-}
-
-// The largest difference of any colour channel in the area.
-int largestDifference(const QImage &a, const QImage &b, const QRect &area)
-{
-    int largest = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            largest = std::max({largest, qAbs(qRed(p) - qRed(q)), qAbs(qGreen(p) - qGreen(q)), qAbs(qBlue(p) - qBlue(q))});
-        }
-    }
-    return largest;
 }
 
 } // namespace

@@ -40,10 +40,3 @@ void toggle(QGroupBox *box, bool on)
     box->setChecked(on);
     emit box->clicked(on);
 }
-
-QImage render(QWidget &widget)
-{
-    QImage image(widget.size(), QImage::Format_RGB32);
-    widget.render(&image);
-    return image;
-}

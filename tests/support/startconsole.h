@@ -4,7 +4,6 @@
 
 #include <QDialogButtonBox>
 #include <QGroupBox>
-#include <QImage>
 #include <QString>
 
 #include <memory>
@@ -18,6 +17,3 @@ std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer
 
 // A click on a checkable group box's check box, into the given state.
 void toggle(QGroupBox *box, bool on);
-
-// What the widget paints, at its present size.
-QImage render(QWidget &widget);

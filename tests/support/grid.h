@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QRect>
+
+class QWidget;
+
+// The largest difference of any colour channel between two images in the area.
+int largestDifference(const QImage &a, const QImage &b, const QRect &area);
+
+// Whether the grid paints the matrix as a fresh grid of its size does. The
+// edges of the outlined numbers may differ by a few levels: the same text
+// drawn twice in one process does not always come out alike.
+bool showsMatrix(QWidget &grid, int rows, int columns, const QByteArray &values);
