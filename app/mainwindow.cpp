@@ -26,6 +26,10 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&nmhTimer, &QTimer::timeout, this, &MainWindow::sendNMH);
     connect(&pressureTimer, &QTimer::timeout, this, &MainWindow::requestPressureSensorRawData);
     connect(&tpRawTimer, &QTimer::timeout, this, &MainWindow::advanceTPRaw);
+    // A calibration the device never got must not pass for written.
+    connect(&isotp, &ISOTPTX::transferAbandoned, this, [this] {
+        ui->statusBar->showMessage(tr("Übertragung an das Gerät abgebrochen"), 10000);
+    });
 }
 
 MainWindow::~MainWindow()

@@ -70,6 +70,7 @@ void ISOTPTX::handleFlowControl(const VectorCAN::Message &msg)
         state = SendingConsecutive;
         break;
     case 2:  // overflow: the receiver cannot take the message
+        emit transferAbandoned();
         nextMessage();
         break;
     default:  // wait, or reserved: the running timer decides
@@ -93,6 +94,7 @@ void ISOTPTX::tick()
             nextMessage();
         break;
     case WaitBlockFlowControl:
+        emit transferAbandoned();
         nextMessage();
         break;
     }

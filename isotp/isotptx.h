@@ -29,6 +29,11 @@ public:
     // Picks the receiver's flow control out of the received frames.
     void handleFlowControl(const VectorCAN::Message &msg);
 
+signals:
+    // The running message was given up: the receiver said overflow, or sent
+    // no flow control after a block. The next message starts regardless.
+    void transferAbandoned();
+
 private slots:
     void tick();
 

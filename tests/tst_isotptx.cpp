@@ -45,6 +45,7 @@ class TestISOTPTX : public QObject
         ScriptedChannel *channel = driver.addScriptedChannel("bus");
         VectorCAN can;
         ISOTPTX tx{&can, txId, true, rxId, true};
+        int abandoned = 0;
     };
     std::unique_ptr<Rig> rig;
     ISOTPTX *tx = nullptr;
@@ -94,7 +95,8 @@ class TestISOTPTX : public QObject
     {
         const QString name = stateNames.value(tx->state, "bad state");
         const QString ms = QString(" %1 ms").arg(tx->timer.interval());
-        return tx->state == ISOTPTX::Idle ? name : name + (tx->timer.isActive() ? ms : " stopped");
+        const QString abandoned = rig->abandoned ? QString(", %1 abandoned").arg(rig->abandoned) : QString();
+        return (tx->state == ISOTPTX::Idle ? name : name + (tx->timer.isActive() ? ms : " stopped")) + abandoned;
     }
     static void transcriptColumns()
     {
@@ -125,6 +127,7 @@ private slots:
         rig = std::make_unique<Rig>();
         QVERIFY(rig->can.open(0, 500000, "test"));
         tx = &rig->tx;
+        connect(tx, &ISOTPTX::transferAbandoned, this, [this] { ++rig->abandoned; });
     }
     void cleanup() { rig.reset(); }
 
@@ -171,9 +174,10 @@ private slots:
         transcriptColumns();
         const L abandoned{"10 1E 00 01 02 03 04 05"}, next{"10 09 64 65 66 67 68 69"};
         row("overflow starts the next")
-            << L{"send 30", "send 9 64", "fc 32 00 00"} << abandoned + next << firstFC;
+            << L{"send 30", "send 9 64", "fc 32 00 00"} << abandoned + next << firstFC + ", 1 abandoned";
         row("block time-out starts the next") << L{"send 30", "send 9 64", "fc 30 01 00", "tick 2"}
-                                              << abandoned + L{"21 06 07 08 09 0A 0B 0C"} + next << firstFC;
+                                              << abandoned + L{"21 06 07 08 09 0A 0B 0C"} + next
+                                              << firstFC + ", 1 abandoned";
         const L queued{"send 10", "fc 30 00 00", "send 3 A0", "send 0", "send 20 C0", "tick 2"};
         const L burst = ten + L{"03 A0 A1 A2 AA AA AA AA", "00 AA AA AA AA AA AA AA",  // A, B at once
                                 "10 14 C0 C1 C2 C3 C4 C5"};                             // C starts

@@ -536,7 +536,7 @@ private slots:
         qInstallMessageHandler(previous);
     }
 
-    void shouldSendNextMessageAfterOverflow()
+    void shouldReportOverflowAndSendNextMessage()
     {
         Console console;
         toggle(ui(console).readPressureSensors, true);
@@ -545,6 +545,7 @@ private slots:
         QCOMPARE(console.sent(), QStringList{"17f873f0: 100ac8021110ff00"});
         console.receive("3200000000000000", 0x17FAF073);
         QCOMPARE(console.sent().filter(QStringLiteral("17f873f0")), QStringList{"17f873f0: 06c80111042020aa"});
+        QCOMPARE(ui(console).statusBar->currentMessage(), QStringLiteral("Übertragung an das Gerät abgebrochen"));
     }
 
     void shouldShowActivityInTheConsoleFont()
