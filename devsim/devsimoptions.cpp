@@ -102,8 +102,6 @@ std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments)
     options.showMatrix = parser.isSet(showMatrix);
     options.plugin = parser.value(plugin);
     options.device = parser.value(device);
-    options.interface = options.plugin == QLatin1String("virtualcan") && !options.device.contains(QLatin1String("://"))
-                            ? xl::virtualCanInterface(options.device)
-                            : options.device;
+    options.interface = xl::serialBusInterface(options.plugin, options.device);
     return options;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xl/virtualcan.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,7 +10,7 @@
 // What korvel-devsim was asked for on its command line.
 struct DevSimOptions
 {
-    QString plugin = QStringLiteral("virtualcan");
+    QString plugin = xl::virtualCanPlugin;
     QString device = QStringLiteral("can0");
     QString interface;  // the device as the plugin takes it
     int rows = 14;

@@ -14,14 +14,6 @@ namespace xl {
 
 namespace {
 
-const QString virtualPlugin = QStringLiteral("virtualcan");
-
-// What the plugin creates the device from; virtualcan's also names the bus's port.
-QString interfaceFor(const QString &plugin, const QString &device)
-{
-    return plugin == virtualPlugin ? virtualCanInterface(device) : device;
-}
-
 // virtualcan connects over TCP after connectDevice() has returned, and frames
 // written before that are lost: the channel is on bus only once the device says so.
 bool waitForConnection(QCanBusDevice &device)
@@ -171,7 +163,7 @@ SerialBusChannels findSerialBusChannels()
             devices << info.name();
         devices.sort();
         for (const QString &device : std::as_const(devices)) {
-            const QString interfaceName = interfaceFor(plugin, device);
+            const QString interfaceName = serialBusInterface(plugin, device);
             // Some plugins (tinycan) list devices that their missing vendor
             // library can never open: only a device the plugin creates counts.
             const std::unique_ptr<QCanBusDevice> probe(bus->createDevice(plugin, interfaceName, &error));
@@ -179,7 +171,7 @@ SerialBusChannels findSerialBusChannels()
                 qCInfo(lcSerialBus).noquote() << plugin << device << "skipped:" << error;
                 continue;
             }
-            auto &list = plugin == virtualPlugin ? found.virtualBuses : found.hardware;
+            auto &list = plugin == virtualCanPlugin ? found.virtualBuses : found.hardware;
             list.push_back(std::make_unique<SerialBusChannel>(plugin, device, interfaceName));
         }
     }

@@ -17,4 +17,10 @@ QString virtualCanInterface(const QString &device)
         .arg(device);
 }
 
+QString serialBusInterface(const QString &plugin, const QString &device)
+{
+    return plugin == virtualCanPlugin && !device.contains(QLatin1String("://")) ? virtualCanInterface(device)
+                                                                               : device;
+}
+
 } // namespace xl

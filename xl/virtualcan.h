@@ -10,4 +10,11 @@ namespace xl {
 // tests and benches can run buses side by side. device is "can0" or "can1".
 QString virtualCanInterface(const QString &device);
 
+inline const QString virtualCanPlugin = QStringLiteral("virtualcan");
+
+// The interface name from which plugin creates device: for virtualcan the bus
+// above, unless device is a full URL already; for every other plugin the
+// device's own name.
+QString serialBusInterface(const QString &plugin, const QString &device);
+
 } // namespace xl
