@@ -29,8 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             msg.extended = flags & 2;
             msg.id = input.take<quint32>() & (msg.extended ? 0x1FFFFFFF : 0x7FF);
             msg.dlc = input.take<quint16>();
-            const QByteArray bytes = input.bytes(8);
-            std::memcpy(msg.data, bytes.constData(), size_t(bytes.size()));
+            input.copyTo(msg.data, sizeof msg.data);
             viewer.handleMsg(msg);
             break;
         }

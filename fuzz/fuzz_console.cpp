@@ -60,8 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             continue;
         }
         }
-        const QByteArray bytes = input.bytes(step == 0 ? 8 : 6);
-        std::memcpy(event.data + (step == 0 ? 0 : 2), bytes.constData(), size_t(bytes.size()));
+        input.copyTo(event.data + (step == 0 ? 0 : 2), step == 0 ? 8 : 6);
         bus->inject(event);
         QCoreApplication::processEvents();
     }

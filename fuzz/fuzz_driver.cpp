@@ -19,8 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         switch (input.take<quint8>() % 3) {
         case 0: {
             XlEvent event{};
-            const QByteArray bytes = input.bytes(sizeof event);
-            std::memcpy(&event, bytes.constData(), size_t(bytes.size()));
+            input.copyTo(&event, sizeof event);
             received += event.tag == XL_RECEIVE_MSG;
             port.bus->inject(event);
             break;

@@ -31,8 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             msg.id = input.take<quint8>() & 1 ? rxId : input.take<quint32>() & 0x1FFFFFFF;
             msg.extended = input.take<quint8>() & 1;
             msg.dlc = input.take<quint8>() % 17;
-            const QByteArray bytes = input.bytes(8);
-            std::memcpy(msg.data, bytes.constData(), size_t(bytes.size()));
+            input.copyTo(msg.data, sizeof msg.data);
             isotp.handleFlowControl(msg);
             break;
         }

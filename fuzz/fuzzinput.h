@@ -39,6 +39,15 @@ public:
         return taken;
     }
 
+    // Up to n bytes into to, fewer at the end of the input; the rest of to
+    // stays as it was.
+    void copyTo(void *to, size_t n)
+    {
+        n = std::min(n, size - pos);
+        std::memcpy(to, data + pos, n);
+        pos += n;
+    }
+
 private:
     const uint8_t *data;
     size_t size;
