@@ -28,13 +28,12 @@ int main(int argc, char *argv[])
     QString error;
     std::unique_ptr<QCanBusDevice> bus(
         QCanBus::instance()->createDevice(QStringLiteral("virtualcan"), xl::virtualCanInterface(QStringLiteral("can0")), &error));
-    if (!bus || !bus->connectDevice()) {
-        std::fprintf(stderr, "korvel-loadgen: no virtual bus: %s\n", qPrintable(bus ? bus->errorString() : error));
+    if (!bus) {
+        std::fprintf(stderr, "korvel-loadgen: no virtual bus: %s\n", qPrintable(error));
         return 1;
     }
 
     QElapsedTimer clock;
-    clock.start();
     qint64 sent = 0;
     QTimer pace;
     // Catches up by the clock, so that a late timer does not lower the rate.
@@ -49,6 +48,21 @@ int main(int argc, char *argv[])
             QCoreApplication::quit();
         }
     });
-    pace.start(5);
+    // virtualcan connects after connectDevice() has returned; frames written
+    // before then are refused, so the clock starts once it is connected. The
+    // pacer as context ends this before the bus goes with its destructor.
+    QObject::connect(bus.get(), &QCanBusDevice::stateChanged, &pace, [&](QCanBusDevice::CanBusDeviceState state) {
+        if (state == QCanBusDevice::ConnectedState) {
+            clock.start();
+            pace.start(5);
+        } else if (state == QCanBusDevice::UnconnectedState) {
+            std::fprintf(stderr, "korvel-loadgen: virtual bus lost after %lld frames\n", sent);
+            QCoreApplication::exit(1);
+        }
+    });
+    if (!bus->connectDevice()) {
+        std::fprintf(stderr, "korvel-loadgen: no virtual bus: %s\n", qPrintable(bus->errorString()));
+        return 1;
+    }
     return app.exec();
 }
