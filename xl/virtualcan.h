@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace xl {
 
 // The interface name that puts a Qt "virtualcan" device on the virtual bus of
@@ -16,5 +18,24 @@ inline const QString virtualCanPlugin = QStringLiteral("virtualcan");
 // above, unless device is a full URL already; for every other plugin the
 // device's own name.
 QString serialBusInterface(const QString &plugin, const QString &device);
+
+// Where a virtual bus is: the hub's address and port, and the bus on it
+// (0 for can0, 1 for can1).
+struct VirtualCanAddress
+{
+    QString host;
+    quint16 port = 0;
+    int bus = 0;
+
+    bool isLoopback() const;
+    // "tcp://127.0.0.1:35468/can0"
+    QString toString() const;
+};
+
+// Reads "can0", "can1" (on this machine's bus, as virtualCanInterface() names
+// it) or a full "tcp://<host>:<port>/can0" URL; the port may be left out for
+// Qt's own. Anything else, a port outside 1 … 65535 included, gives nullopt
+// and the reason in *error.
+std::optional<VirtualCanAddress> parseVirtualCanAddress(const QString &device, QString *error = nullptr);
 
 } // namespace xl
