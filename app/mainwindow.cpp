@@ -30,6 +30,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&isotp, &ISOTPTX::transferAbandoned, this, [this] {
         ui->statusBar->showMessage(tr("Übertragung an das Gerät abgebrochen"), 10000);
     });
+    setUpBusStatus();
 }
 
 MainWindow::~MainWindow()

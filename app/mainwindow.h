@@ -8,6 +8,7 @@
 #include <QTimer>
 
 class CANWindow;
+class QLabel;
 class Ui_MainWindow;
 
 // The console's one window and controller: it owns the CAN channel, the ISO-TP
@@ -45,6 +46,7 @@ private slots:
     void on_pressureStressed_clicked();
     void on_pressureCalibSave_clicked();
     void on_readTPraw_clicked();
+    void updateBusStatus();
 
 private:
     friend class TestMainWindow;
@@ -57,6 +59,7 @@ private:
     void finishTPRaw();
     void startTPRaw();
     void computePressureCalibration();
+    void setUpBusStatus();
 
     Ui_MainWindow *ui;
     VectorCAN can;
@@ -85,4 +88,8 @@ private:
     int tpRawCols = 0;
     int tpRawRow = 0;      // position of the next byte expected
     int tpRawCol = 0;
+    // The bus in the status bar: frames lost, a bus gone.
+    QTimer busStatusTimer;
+    QLabel *lostLabel = nullptr;
+    QLabel *busLabel = nullptr;
 };

@@ -163,6 +163,17 @@ bool VectorCAN::takeMessage(Message *msg)
     return true;
 }
 
+bool VectorCAN::portState(quint64 *lostFrames, QString *offBusReason)
+{
+    XlPortState state;
+    if (!portOpen || xlGetPortState(portHandle, &state) != XL_SUCCESS)
+        return false;
+    *lostFrames = state.lostEvents;
+    *offBusReason = state.busLost ? QString::fromUtf8(state.reason, int(qstrnlen(state.reason, sizeof state.reason)))
+                                  : QString();
+    return true;
+}
+
 bool VectorCAN::transmit(quint32 id, bool extended, int length, const quint8 *data)
 {
     if (!portOpen || length < 0)

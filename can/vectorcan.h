@@ -42,6 +42,9 @@ public:
     bool transmit(quint32 id, bool extended, int length, const quint8 *data);
     bool transmit(const Message &msg);
     bool takeMessage(Message *msg);
+    // Frames the port missed so far, and why its bus is gone (empty while it
+    // is there); false without an open port.
+    bool portState(quint64 *lostFrames, QString *offBusReason);
 
 signals:
     void messageReceived();

@@ -1,6 +1,10 @@
 #include "xl/channel.h"
 
+#include <QLoggingCategory>
+
 #include <cstring>
+
+Q_LOGGING_CATEGORY(lcXlChannel, "korvel.xl.channel")
 
 namespace xl {
 
@@ -25,6 +29,20 @@ void Channel::deliver(const XlEvent &event) const
 {
     if (sink)
         sink(event);
+}
+
+void Channel::lose(quint64 frames) const
+{
+    if (lossSink && frames > 0)
+        lossSink(frames);
+}
+
+void Channel::fail(const QString &reason)
+{
+    if (!failureReason.isEmpty())
+        return;
+    failureReason = reason.isEmpty() ? QStringLiteral("unknown reason") : reason;
+    qCWarning(lcXlChannel).noquote() << name() << "failed, off the bus until reopened:" << failureReason;
 }
 
 XlEvent receivedEvent(quint32 id, bool extended, const QByteArray &data, quint16 flags)

@@ -32,16 +32,28 @@ public:
     // write() puts it on whatever lies beyond. Anything but XL_SUCCESS refuses it.
     virtual XlStatus write(const XlEvent &frame) = 0;
 
+    // Why the channel lost its bus while on it (the device failed, the virtual
+    // bus's hub went away); empty while all is well.
+    const QString &failure() const { return failureReason; }
+
 protected:
     // Hands a frame from the bus to every port on bus with this channel, as it is.
     void deliver(const XlEvent &event) const;
+    // Frames from the bus that the channel had to let go before any port saw
+    // them: they count as lost for every port on bus with it.
+    void lose(quint64 frames) const;
+    // Traces the failure once and keeps it until clearFailure().
+    void fail(const QString &reason);
+    void clearFailure() { failureReason.clear(); }
 
 private:
     friend class Driver;
 
     QString channelName;
     bool canCapable = true;
+    QString failureReason;
     std::function<void(const XlEvent &)> sink;
+    std::function<void(quint64)> lossSink;
 };
 
 // A received CAN event as a bus delivers it: the identifier with the marker bit

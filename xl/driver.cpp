@@ -60,13 +60,14 @@ void Driver::addChannel(std::unique_ptr<Channel> channel)
     }
     const int index = int(channels.size());
     channel->sink = [this, index](const XlEvent &event) { deliver(index, event, nullptr); };
+    channel->lossSink = [this, index](quint64 events) { lose(index, events); };
     channels.push_back({std::move(channel)});
 }
 
 quint64 Driver::lostEvents(XlPortHandle handle) const
 {
     const auto it = ports.find(handle);
-    return it == ports.end() ? 0 : it->second.queue.lost();
+    return it == ports.end() ? 0 : it->second.queue.lost() + it->second.lostByChannels;
 }
 
 XlStatus Driver::openDriver()
@@ -228,6 +229,27 @@ XlStatus Driver::canTransmit(XlPortHandle handle, XlAccess accessMask, unsigned 
     return status;
 }
 
+XlStatus Driver::getPortState(XlPortHandle handle, XlPortState *state)
+{
+    const Port *port = findPort(handle);
+    if (!port)
+        return XL_ERR_INVALID_PORT;
+    if (!state)
+        return XL_ERR_WRONG_PARAMETER;
+    std::memset(state, 0, sizeof *state);
+    state->lostEvents = lostEvents(handle);
+    for (size_t i = 0; i < channels.size(); ++i) {
+        const QString &failure = channels[i].channel->failure();
+        if (!(port->onBus & bit(int(i))) || failure.isEmpty())
+            continue;
+        state->busLost = 1;
+        const QByteArray reason = failure.toUtf8().left(int(sizeof state->reason) - 1);
+        std::memcpy(state->reason, reason.constData(), size_t(reason.size()));
+        break;
+    }
+    return XL_SUCCESS;
+}
+
 XlStatus Driver::closePort(XlPortHandle handle)
 {
     const auto it = ports.find(handle);
@@ -307,6 +329,14 @@ void Driver::deliver(int channelIndex, const XlEvent &event, const Port *except)
         stamped.channelIndex = quint8(channelIndex);
         stamped.timeStamp = quint64(now - port.clockStart);
         enqueue(port, stamped);
+    }
+}
+
+void Driver::lose(int channelIndex, quint64 events)
+{
+    for (auto &[handle, port] : ports) {
+        if (port.onBus & bit(channelIndex))
+            port.lostByChannels += events;
     }
 }
 

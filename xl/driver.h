@@ -37,7 +37,8 @@ public:
     // Channels are listed in the order they were added; the position is the
     // channel index, and the access mask has that bit set. At most 64.
     void addChannel(std::unique_ptr<Channel> channel);
-    // Events the port's full receive queue had to refuse.
+    // Received events the port never got: its full queue refused them, or its
+    // channel had to let them go.
     quint64 lostEvents(XlPortHandle port) const;
 
     virtual XlStatus openDriver();
@@ -54,6 +55,7 @@ public:
     virtual XlStatus receive(XlPortHandle port, unsigned *eventCount, XlEvent *events);
     virtual XlStatus canTransmit(XlPortHandle port, XlAccess accessMask, unsigned *messageCount,
                                  const XlEvent *messages);
+    virtual XlStatus getPortState(XlPortHandle port, XlPortState *state);
     virtual XlStatus closePort(XlPortHandle port);
     virtual XlStatus closeDriver();
 
@@ -68,6 +70,7 @@ private:
         XlAccess onBus = 0;   // channels activated by the port
         int outputMode = XL_OUTPUT_MODE_NORMAL;
         EventQueue queue;
+        quint64 lostByChannels = 0;
         XlHandle notification = -1;
         unsigned queueLevel = 1;
         bool signalled = false;
@@ -86,6 +89,7 @@ private:
     XlStatus findPort(XlPortHandle handle, XlAccess accessMask, Port *&port);
     XlAccess allChannels() const;
     void deliver(int channelIndex, const XlEvent &event, const Port *except);
+    void lose(int channelIndex, quint64 events);
     void enqueue(Port &port, const XlEvent &event);
     void updateNotification(Port &port);
     XlStatus transmitOne(Port &port, XlAccess accessMask, const XlEvent &message);

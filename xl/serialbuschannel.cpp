@@ -58,7 +58,7 @@ XlStatus SerialBusChannel::goOnBus(unsigned bitrate)
         qCWarning(lcSerialBus).noquote() << name() << "cannot be created:" << error;
         return XL_ERR_HW_NOT_PRESENT;
     }
-    failed = false;
+    clearFailure();
     // Plugins without a bit rate of their own (virtualcan) ignore it; socketcan
     // keeps the one its interface was brought up with unless it may change it.
     device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(bitrate));
@@ -87,12 +87,12 @@ void SerialBusChannel::goOffBus()
     if (device->state() == QCanBusDevice::ConnectedState)
         device->disconnectDevice();
     device.reset();
-    failed = false;
+    clearFailure();
 }
 
 XlStatus SerialBusChannel::write(const XlEvent &frame)
 {
-    if (!device || failed)
+    if (!device || !failure().isEmpty())
         return XL_ERR_TX_NOT_POSSIBLE;
     QCanBusFrame out(frame.id & ~XL_CAN_EXT_MSG_ID,
                      QByteArray(reinterpret_cast<const char *>(frame.data), qMin<int>(frame.dlc, XL_CAN_MAX_DATA)));
@@ -109,7 +109,7 @@ XlStatus SerialBusChannel::write(const XlEvent &frame)
 
 void SerialBusChannel::readFrames()
 {
-    if (!device || failed)
+    if (!device || !failure().isEmpty())
         return;
     const QList<QCanBusFrame> frames = device->readAllFrames();
     for (const QCanBusFrame &frame : frames) {
@@ -127,30 +127,24 @@ void SerialBusChannel::deviceError(QCanBusDevice::CanBusError error)
 {
     // A refused frame fails its own transmit, not the bus: a full transmit
     // queue empties again.
-    if (failed || error == QCanBusDevice::WriteError)
+    if (error == QCanBusDevice::WriteError)
         return;
     fail(device->errorString());
 }
 
 void SerialBusChannel::deviceStateChanged(QCanBusDevice::CanBusDeviceState state)
 {
-    if (failed || state == QCanBusDevice::ConnectedState)
-        return;
-    fail(QStringLiteral("connection lost"));
+    if (state != QCanBusDevice::ConnectedState)
+        fail(QStringLiteral("connection lost"));
 }
 
-void SerialBusChannel::fail(const QString &reason)
-{
-    failed = true;
-    qCWarning(lcSerialBus).noquote() << name() << "failed, off the bus until reopened:" << reason;
-}
-
-SerialBusChannels findSerialBusChannels()
+std::vector<std::unique_ptr<SerialBusChannel>> findSerialBusChannels()
 {
     const QCanBus *bus = QCanBus::instance();
     QStringList plugins = bus->plugins();
+    plugins.removeAll(virtualCanPlugin);
     plugins.sort();
-    SerialBusChannels found;
+    std::vector<std::unique_ptr<SerialBusChannel>> found;
     for (const QString &plugin : std::as_const(plugins)) {
         QString error;
         const QList<QCanBusDeviceInfo> infos = bus->availableDevices(plugin, &error);
@@ -171,8 +165,7 @@ SerialBusChannels findSerialBusChannels()
                 qCInfo(lcSerialBus).noquote() << plugin << device << "skipped:" << error;
                 continue;
             }
-            auto &list = plugin == virtualCanPlugin ? found.virtualBuses : found.hardware;
-            list.push_back(std::make_unique<SerialBusChannel>(plugin, device, interfaceName));
+            found.push_back(std::make_unique<SerialBusChannel>(plugin, device, interfaceName));
         }
     }
     return found;

@@ -12,7 +12,7 @@
 namespace xl {
 
 // A channel on a Qt SerialBus device: a CAN adapter behind one of the plugins
-// (socketcan, peakcan, …) or a virtualcan bus that other processes share. The
+// (socketcan, peakcan, …), or any bus a plugin reaches. The
 // device exists only while the channel is on bus. Everything, its signals
 // included, runs in the GUI thread.
 //
@@ -44,21 +44,14 @@ private:
     void readFrames();
     void deviceError(QCanBusDevice::CanBusError error);
     void deviceStateChanged(QCanBusDevice::CanBusDeviceState state);
-    void fail(const QString &reason);
 
     DeviceFactory createDevice;
     std::unique_ptr<QCanBusDevice> device;
-    bool failed = false;
 };
 
-// The channels of every Qt SerialBus device on this machine, each plugin's
-// devices sorted by name and the plugins by theirs. virtualcan's are the
-// virtual buses; every other plugin's count as hardware.
-struct SerialBusChannels
-{
-    std::vector<std::unique_ptr<SerialBusChannel>> hardware;
-    std::vector<std::unique_ptr<SerialBusChannel>> virtualBuses;
-};
-SerialBusChannels findSerialBusChannels();
+// The channels of every CAN adapter that a Qt SerialBus plugin finds on this
+// machine, each plugin's devices sorted by name and the plugins by theirs.
+// Qt's virtualcan is left out: the virtual buses have a client of our own.
+std::vector<std::unique_ptr<SerialBusChannel>> findSerialBusChannels();
 
 } // namespace xl

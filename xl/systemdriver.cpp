@@ -2,18 +2,18 @@
 
 #include "sim/simulatorchannel.h"
 #include "xl/serialbuschannel.h"
+#include "xl/virtualcanchannel.h"
 
 namespace xl {
 
 SystemDriver::SystemDriver()
 {
-    SerialBusChannels serialBus = findSerialBusChannels();
-    for (auto &channel : serialBus.hardware)
+    for (auto &channel : findSerialBusChannels())
         addChannel(std::move(channel));
     auto simulator = std::make_unique<sim::SimulatorChannel>();
     simulated = &simulator->device();
     addChannel(std::move(simulator));
-    for (auto &channel : serialBus.virtualBuses)
+    for (auto &channel : virtualCanChannels())
         addChannel(std::move(channel));
     install(this);
 }

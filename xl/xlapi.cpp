@@ -54,6 +54,11 @@ XlStatus xlCanTransmit(XlPortHandle port, XlAccess accessMask, unsigned *message
     return Driver::current().canTransmit(port, accessMask, messageCount, messages);
 }
 
+XlStatus xlGetPortState(XlPortHandle port, XlPortState *state)
+{
+    return Driver::current().getPortState(port, state);
+}
+
 XlStatus xlClosePort(XlPortHandle port)
 {
     return Driver::current().closePort(port);

@@ -83,6 +83,16 @@ struct XlEvent {
     quint8 reserved2[8];
 };
 
+// What a port has missed and whether its bus is still there. Not among the
+// calls the console was first built against: the console's status bar asks
+// for it.
+struct XlPortState {
+    quint64 lostEvents;   // received events the port never got: its queue was
+                          // full, or its channel could not keep up
+    quint32 busLost;      // 1 while a channel of the port has lost its bus
+    char reason[128];     // why, zero-terminated; empty while busLost is 0
+};
+
 #pragma pack(pop)
 
 static_assert(sizeof(XlChannelConfig) == 227);
@@ -111,5 +121,6 @@ XlStatus xlSetNotification(XlPortHandle port, XlHandle *handle, int queueLevel);
 XlStatus xlReceive(XlPortHandle port, unsigned *eventCount, XlEvent *events);
 XlStatus xlCanTransmit(XlPortHandle port, XlAccess accessMask, unsigned *messageCount,
                        const XlEvent *messages);
+XlStatus xlGetPortState(XlPortHandle port, XlPortState *state);
 XlStatus xlClosePort(XlPortHandle port);
 XlStatus xlCloseDriver();
