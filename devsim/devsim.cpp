@@ -95,7 +95,8 @@ void DevSim::start()
     // on stdout, and the virtual bus's own notes either concern no user or say
     // again what report() says.
     QLoggingCategory::setFilterRules(
-        QStringLiteral("korvel.sim.device.info=false\nqt.canbus.plugins.virtualcan=false"));
+        QStringLiteral("korvel.sim.device.info=false\nkorvel.xl.virtualcan.info=false\n"
+                       "qt.canbus.plugins.virtualcan=false"));
 
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, stopPipe) != 0) {
         report(QStringLiteral("cannot watch for SIGINT and SIGTERM: ") + QString::fromLocal8Bit(std::strerror(errno)));

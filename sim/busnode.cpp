@@ -4,6 +4,8 @@
 #include <QCanBusFrame>
 #include <QVariant>
 
+#include <cstring>
+
 namespace sim {
 
 namespace {
@@ -23,6 +25,10 @@ BusNode::~BusNode() = default;
 
 void BusNode::attach(const QString &plugin, const QString &interface, int timeoutMs)
 {
+    if (plugin == xl::virtualCanPlugin) {
+        attachVirtual(interface, timeoutMs);
+        return;
+    }
     QString reason;
     bus = QCanBus::instance()->createDevice(plugin, interface, &reason);
     if (bus) {
@@ -44,6 +50,24 @@ void BusNode::attach(const QString &plugin, const QString &interface, int timeou
             return;
         }
         reason = bus->errorString();
+    }
+    QTimer::singleShot(0, this, [this, reason] { fail(reason); });
+}
+
+// Attached or not, it is said from the event loop, as for the other plugins.
+void BusNode::attachVirtual(const QString &interface, int timeoutMs)
+{
+    QString reason;
+    const std::optional<xl::VirtualCanAddress> address = xl::parseVirtualCanAddress(interface, &reason);
+    if (address) {
+        link = std::make_unique<xl::VirtualCanLink>(*address);
+        if (link->open(timeoutMs, &reason)) {
+            connect(link.get(), &xl::VirtualCanLink::framesArrived, this, &BusNode::receiveVirtualFrames);
+            connect(link.get(), &xl::VirtualCanLink::lost, this, &BusNode::fail);
+            QTimer::singleShot(0, this, &BusNode::attached);
+            return;
+        }
+        link.reset();
     }
     QTimer::singleShot(0, this, [this, reason] { fail(reason); });
 }
@@ -79,9 +103,29 @@ void BusNode::receiveFrames()
     }
 }
 
+void BusNode::receiveVirtualFrames()
+{
+    received.clear();
+    link->take(received, xl::VirtualCanLink::handoffCapacity);
+    for (const xl::wire::Frame &frame : received) {
+        if (frame.has(xl::wire::Frame::RemoteRequest))
+            continue;
+        simulated.handleFrame(frame.id, frame.has(xl::wire::Frame::Extended), frame.length, frame.data.data());
+    }
+}
+
 // A frame the bus refuses is reported by the plugin through errorOccurred().
 void BusNode::transmit(quint32 id, bool extended, const QByteArray &data)
 {
+    if (link) {
+        xl::wire::Frame frame;
+        frame.id = id;
+        frame.flags = extended ? xl::wire::Frame::Extended : 0;
+        frame.length = quint8(qMin<qsizetype>(data.size(), 8));
+        std::memcpy(frame.data.data(), data.constData(), frame.length);
+        link->write(frame);
+        return;
+    }
     QCanBusFrame frame(id, data);
     frame.setExtendedFrameFormat(extended);
     bus->writeFrame(frame);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/korveldevice.h"
+#include "xl/virtualcanlink.h"
 
 #include <QCanBusDevice>
 #include <QObject>
@@ -9,9 +10,10 @@
 
 namespace sim {
 
-// The simulated device as a node on a Qt SerialBus bus, in place of the real
-// one: data frames from the bus reach the device, and the device's frames go
-// onto the bus with 29-bit identifiers.
+// The simulated device as a node on a Qt SerialBus bus, or on a virtual bus
+// through our own client, in place of the real one: data frames from the bus
+// reach the device, and the device's frames go onto the bus with 29-bit
+// identifiers.
 class BusNode : public QObject
 {
     Q_OBJECT
@@ -36,11 +38,15 @@ signals:
 private:
     void fail(const QString &reason);
     void onStateChanged(QCanBusDevice::CanBusDeviceState state);
+    void attachVirtual(const QString &interface, int timeoutMs);
     void receiveFrames();
+    void receiveVirtualFrames();
     void transmit(quint32 id, bool extended, const QByteArray &data);
 
     KorvelDevice simulated;
     QCanBusDevice *bus = nullptr;  // a child: deleted once this node no longer hears it
+    std::unique_ptr<xl::VirtualCanLink> link;  // on a virtual bus, in place of bus
+    std::vector<xl::wire::Frame> received;
     QTimer connectTimeout;
     bool off = false;              // failed() was emitted
 };

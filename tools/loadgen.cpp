@@ -1,19 +1,19 @@
 #include "xl/virtualcan.h"
+#include "xl/virtualcanlink.h"
 
-#include <QCanBus>
-#include <QCanBusDevice>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 
 #include <cstdio>
-#include <memory>
+#include <cstring>
 
 /*
  * Loads the virtual bus can0 as a busy 500 kbit/s bus does: 8-byte frames on
- * 2,000 standard identifiers, round robin, at a steady rate.
+ * 2,000 standard identifiers, round robin, at a steady rate. More identifiers
+ * than standard ones exist are 29-bit ones.
  *
- *   korvel-loadgen <seconds> [frames per second, default 3800]
+ *   korvel-loadgen <seconds> [frames per second, default 3800] [identifiers, default 2000]
  *
  * Prints "frames sent <n>" at the end.
  */
@@ -22,47 +22,45 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     const int seconds = args.value(1).toInt();
-    const int rate = args.size() > 2 ? args.at(2).toInt() : 3800;
-    constexpr int identifiers = 2000;
-
-    QString error;
-    std::unique_ptr<QCanBusDevice> bus(
-        QCanBus::instance()->createDevice(QStringLiteral("virtualcan"), xl::virtualCanInterface(QStringLiteral("can0")), &error));
-    if (!bus) {
-        std::fprintf(stderr, "korvel-loadgen: no virtual bus: %s\n", qPrintable(error));
+    const qint64 rate = args.size() > 2 ? args.at(2).toInt() : 3800;
+    const quint32 identifiers = args.size() > 3 ? args.at(3).toUInt() : 2000;
+    if (seconds <= 0 || rate <= 0 || identifiers == 0 || identifiers > 0x20000000) {
+        std::fprintf(stderr, "usage: korvel-loadgen <seconds> [frames per second] [identifiers]\n");
         return 1;
     }
 
+    xl::VirtualCanLink bus(*xl::parseVirtualCanAddress(QStringLiteral("can0")));
+    QString error;
+    if (!bus.open(3000, &error)) {
+        std::fprintf(stderr, "korvel-loadgen: no virtual bus: %s\n", qPrintable(error));
+        return 1;
+    }
+    QObject::connect(&bus, &xl::VirtualCanLink::lost, [](const QString &reason) {
+        std::fprintf(stderr, "korvel-loadgen: virtual bus lost: %s\n", qPrintable(reason));
+        QCoreApplication::exit(1);
+    });
+
     QElapsedTimer clock;
+    clock.start();
     qint64 sent = 0;
     QTimer pace;
     // Catches up by the clock, so that a late timer does not lower the rate.
     QObject::connect(&pace, &QTimer::timeout, [&] {
         const qint64 due = clock.elapsed() * rate / 1000;
         for (; sent < due; ++sent) {
-            const QByteArray data = QByteArray::number(sent, 16).rightJustified(8, '0').right(8);
-            bus->writeFrame(QCanBusFrame(quint32(sent % identifiers), data));
+            xl::wire::Frame frame;
+            frame.id = quint32(sent % identifiers);
+            frame.flags = identifiers > 0x800 ? xl::wire::Frame::Extended : 0;
+            frame.length = 8;
+            const quint64 count = quint64(sent);
+            std::memcpy(frame.data.data(), &count, 8);
+            bus.write(frame);
         }
         if (clock.elapsed() >= seconds * 1000LL) {
             std::printf("frames sent %lld\n", sent);
             QCoreApplication::quit();
         }
     });
-    // virtualcan connects after connectDevice() has returned; frames written
-    // before then are refused, so the clock starts once it is connected. The
-    // pacer as context ends this before the bus goes with its destructor.
-    QObject::connect(bus.get(), &QCanBusDevice::stateChanged, &pace, [&](QCanBusDevice::CanBusDeviceState state) {
-        if (state == QCanBusDevice::ConnectedState) {
-            clock.start();
-            pace.start(5);
-        } else if (state == QCanBusDevice::UnconnectedState) {
-            std::fprintf(stderr, "korvel-loadgen: virtual bus lost after %lld frames\n", sent);
-            QCoreApplication::exit(1);
-        }
-    });
-    if (!bus->connectDevice()) {
-        std::fprintf(stderr, "korvel-loadgen: no virtual bus: %s\n", qPrintable(bus->errorString()));
-        return 1;
-    }
+    pace.start(5);
     return app.exec();
 }
