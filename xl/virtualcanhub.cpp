@@ -33,6 +33,11 @@ bool VirtualCanHub::listen(quint16 port)
     return true;
 }
 
+quint16 VirtualCanHub::port() const
+{
+    return server ? server->serverPort() : 0;
+}
+
 void VirtualCanHub::accept()
 {
     while (QTcpSocket *socket = server->nextPendingConnection()) {

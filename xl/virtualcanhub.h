@@ -30,8 +30,10 @@ public:
     explicit VirtualCanHub(QObject *parent = nullptr);
     ~VirtualCanHub() override;
 
-    // Listens on 127.0.0.1; false when the port is taken (by another hub).
+    // Listens on 127.0.0.1 (any free port for 0); false when the port is
+    // taken (by another hub).
     bool listen(quint16 port);
+    quint16 port() const;
     // Starts the hub of this process on the port unless it runs already;
     // false when another process serves the port, which is as good.
     static bool ensureRunning(quint16 port);
@@ -44,7 +46,8 @@ private:
     struct Client
     {
         QTcpSocket *socket = nullptr;
-        wire::LineSplitter splitter;
+        // A client's lines carry the bus in front of the frame: "can0:".
+        wire::LineSplitter splitter{wire::maxLineLength + 5};
         quint8 buses = 0;  // bit n: joined can<n>
     };
 

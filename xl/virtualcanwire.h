@@ -65,12 +65,17 @@ struct Command
 };
 Fault parseCommand(QByteArrayView line, Command *command);
 
-// Cuts a byte stream into lines of at most maxLineLength bytes. A longer line
+// Cuts a byte stream into lines of at most limit bytes. A longer line
 // is given up at once and everything up to its newline is skipped without
 // being kept, so a peer that never sends one cannot grow the buffer.
 class LineSplitter
 {
 public:
+    explicit LineSplitter(qsizetype limit = maxLineLength)
+        : limit(limit)
+    {
+    }
+
     // Calls onLine(QByteArrayView line) for every complete line of bytes (without
     // its '\n') and onTooLong() for every line given up.
     template<typename OnLine, typename OnTooLong>
@@ -82,9 +87,9 @@ public:
             const char *stop = newline ? newline : end;
             if (skipping) {
                 skipping = !newline;
-            } else if (partial.isEmpty() && newline && stop - bytes <= maxLineLength) {
+            } else if (partial.isEmpty() && newline && stop - bytes <= limit) {
                 onLine(QByteArrayView(bytes, stop - bytes));  // the common case: no copy
-            } else if (partial.size() + (stop - bytes) > maxLineLength) {
+            } else if (partial.size() + (stop - bytes) > limit) {
                 partial.clear();
                 skipping = !newline;
                 onTooLong();
@@ -100,6 +105,7 @@ public:
     }
 
 private:
+    qsizetype limit;
     QByteArray partial;
     bool skipping = false;
 };

@@ -1,0 +1,232 @@
+#include "xl/virtualcanhub.h"
+#include "xl/virtualcanlink.h"
+
+#include <QMutex>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+using xl::wire::Fault;
+using xl::wire::Frame;
+
+namespace {
+
+// The warnings of the virtual bus, from whichever thread traces them.
+QMutex traceLock;
+QStringList traced;
+void captureTrace(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtWarningMsg || qstrcmp(context.category, "korvel.xl.virtualcan") != 0)
+        return;
+    const QMutexLocker locker(&traceLock);
+    traced << message;
+}
+
+QStringList takeTrace()
+{
+    const QMutexLocker locker(&traceLock);
+    return std::exchange(traced, {});
+}
+
+// A frame line as a peer sends it, and the frame it must give.
+const QByteArray saneLine = "291#X#0102\n";
+
+} // namespace
+
+// The client and the hub of the virtual bus on real local sockets, against
+// peers that send anything at all.
+class TestVirtualCan : public QObject
+{
+    Q_OBJECT
+
+    QtMessageHandler previousHandler = nullptr;
+
+    // A hub of the test's own: it says nothing but what the test writes.
+    static std::unique_ptr<QTcpSocket> acceptOne(QTcpServer &server)
+    {
+        if (!server.hasPendingConnections() && !server.waitForNewConnection(5000))
+            return nullptr;
+        std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+        peer->setParent(nullptr);
+        return peer;
+    }
+
+    static xl::VirtualCanAddress address(quint16 port, int bus = 0) { return {QStringLiteral("127.0.0.1"), port, bus}; }
+
+private slots:
+    void initTestCase() { previousHandler = qInstallMessageHandler(captureTrace); }
+    void cleanupTestCase() { qInstallMessageHandler(previousHandler); }
+
+    void hostileLines_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("fault");  // Fault::None: delivered as a frame
+        QTest::addColumn<QString>("trace");
+
+        const auto row = [](const char *name, const QByteArray &line, Fault fault) {
+            QTest::newRow(name) << line << int(fault)
+                                << (fault == Fault::None ? QString()
+                                                         : QStringLiteral("virtualcan can0 dropped 1 line: 1 %1")
+                                                               .arg(QLatin1String(xl::wire::faultName(fault))));
+        };
+        row("empty line", "\n", Fault::Malformed);
+        row("garbage", "garbage\n", Fault::Malformed);
+        row("one hash", "291#X\n", Fault::Malformed);
+        row("binary bytes", QByteArray("\x00\xff#\x80#\x01\n", 7), Fault::BadFlags);
+        row("id in hex", "0x7F##\n", Fault::BadId);
+        row("standard id 2048", "2048##\n", Fault::BadId);
+        row("extended id 2^29", "536870912#X#\n", Fault::BadId);
+        row("eleven digits", "00000000291#X#\n", Fault::BadId);
+        row("unknown flag", "291#XQ#\n", Fault::BadFlags);
+        row("flag twice", "291#XX#\n", Fault::BadFlags);
+        row("non-hex data", "291#X#zz\n", Fault::BadData);
+        row("odd digits", "291#X#012\n", Fault::BadData);
+        row("9 bytes classic", "291#X#000102030405060708\n", Fault::BadData);
+        row("9 bytes CAN FD", "291#XF#000102030405060708\n", Fault::BadData);
+        row("1 MiB without '#'", QByteArray(1 << 20, 'A') + '\n', Fault::TooLong);
+        row("257 bytes", "291#X#0102" + QByteArray(247, ' ') + '\n', Fault::TooLong);
+        row("256 bytes", "291#X#0102" + QByteArray(246, ' ') + '\n', Fault::None);
+        row("CAN FD 64 bytes", "291#XF#" + QByteArray(128, 'a') + '\n', Fault::None);
+        row("remote request", "1015#R#\n", Fault::None);
+    }
+
+    // Whatever the hub sends, the client survives, counts and traces what it
+    // dropped, and takes the next sane frame.
+    void hostileLines()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(int, fault);
+        QFETCH(QString, trace);
+
+        QTcpServer hub;
+        QVERIFY(hub.listen(QHostAddress::LocalHost));
+        xl::VirtualCanLink link(address(hub.serverPort()));
+        QString error;
+        QVERIFY2(link.open(5000, &error), qPrintable(error));
+        const std::unique_ptr<QTcpSocket> peer = acceptOne(hub);
+        QVERIFY(peer);
+        QByteArray joined;
+        QTRY_COMPARE((joined += peer->readAll()), QByteArray("connect:can0\n"));
+        takeTrace();
+
+        // In pieces, as a slow peer sends it.
+        for (qsizetype at = 0; at < line.size(); at += 65536)
+            peer->write(line.mid(at, 65536));
+        peer->write(saneLine);
+        std::vector<Frame> frames;
+        const int expected = fault == int(Fault::None) ? 2 : 1;
+        QTRY_COMPARE_WITH_TIMEOUT((link.take(frames, 10), int(frames.size())), expected, 10000);
+        QCOMPARE(frames.back().id, 291u);
+        QCOMPARE(frames.back().flags, quint8(Frame::Extended));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(frames.back().data.data()), frames.back().length),
+                 QByteArray("\x01\x02"));
+        if (fault != int(Fault::None))
+            QCOMPARE(link.faults(Fault(fault)), 1u);
+        QCOMPARE(takeTrace(), trace.isEmpty() ? QStringList() : QStringList{trace});
+    }
+
+    // The same lines through our hub: only the sane frame reaches the other
+    // client, and the sender stays connected.
+    void hubPassesOnlyFrames_data() { hostileLines_data(); }
+    void hubPassesOnlyFrames()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(int, fault);
+
+        xl::VirtualCanHub hub;
+        QVERIFY(hub.listen(0));
+        const quint16 port = hub.port();
+        QTcpSocket sender;
+        QTcpSocket listener;
+        QTcpSocket otherBus;
+        for (QTcpSocket *client : {&sender, &listener, &otherBus}) {
+            client->connectToHost(QHostAddress::LocalHost, port);
+            QVERIFY(client->waitForConnected(5000));
+        }
+        listener.write("connect:can0\n");
+        otherBus.write("connect:can1\n");
+        sender.write("connect:can0\n");
+        QTest::qWait(50);
+
+        sender.write("can0:" + line);
+        sender.write("can0:" + saneLine);
+        const QByteArray expected = (fault == int(Fault::None) ? line.trimmed() + '\n' : QByteArray()) + saneLine;
+        QByteArray heard;
+        QTRY_COMPARE_WITH_TIMEOUT((heard += listener.readAll()), expected, 10000);
+        if (fault != int(Fault::None))
+            QCOMPARE(hub.dropped(Fault(fault)), 1u);
+        QCOMPARE(sender.state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(otherBus.bytesAvailable(), 0);
+        takeTrace();
+    }
+
+    // A client that does not take its frames loses the ones beyond the
+    // handoff, counted; those it kept are the first ones, in order.
+    void shouldCountWhatTheOwnerDidNotTake()
+    {
+        QTcpServer hub;
+        QVERIFY(hub.listen(QHostAddress::LocalHost));
+        xl::VirtualCanLink link(address(hub.serverPort(), 1));
+        QString error;
+        QVERIFY2(link.open(5000, &error), qPrintable(error));
+        const std::unique_ptr<QTcpSocket> peer = acceptOne(hub);
+        QVERIFY(peer);
+        const int sent = xl::VirtualCanLink::handoffCapacity + 1000;
+        QByteArray lines;
+        for (int i = 0; i < sent; ++i)
+            lines += QByteArray::number(i % 2048) + "##\n";
+        peer->write(lines);
+
+        quint64 dropped = 0;
+        QTRY_COMPARE_WITH_TIMEOUT((dropped += link.takeDropped()), 1000u, 10000);
+        std::vector<Frame> frames;
+        QCOMPARE(link.take(frames, sent), xl::VirtualCanLink::handoffCapacity);
+        QCOMPARE(frames.back().id, quint32((xl::VirtualCanLink::handoffCapacity - 1) % 2048));
+    }
+
+    // Frames the client writes reach the bus it joined in the hub's format.
+    void shouldWriteFramesAsQtsPeersDo_data()
+    {
+        QTest::addColumn<quint32>("id");
+        QTest::addColumn<quint8>("flags");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("standard, no data") << 0x7FFu << quint8(0) << QByteArray() << QByteArray("can1:2047##\n");
+        QTest::newRow("extended, 8 bytes") << 0x1BFF8300u << quint8(Frame::Extended)
+                                           << QByteArray::fromHex("2001000000000000")
+                                           << QByteArray("can1:469730048#X#2001000000000000\n");
+        QTest::newRow("largest extended") << 0x1FFFFFFFu << quint8(Frame::Extended) << QByteArray("\xab", 1)
+                                          << QByteArray("can1:536870911#X#ab\n");
+    }
+    void shouldWriteFramesAsQtsPeersDo()
+    {
+        QFETCH(quint32, id);
+        QFETCH(quint8, flags);
+        QFETCH(QByteArray, data);
+        QFETCH(QByteArray, line);
+        QTcpServer hub;
+        QVERIFY(hub.listen(QHostAddress::LocalHost));
+        xl::VirtualCanLink link(address(hub.serverPort(), 1));
+        QString error;
+        QVERIFY2(link.open(5000, &error), qPrintable(error));
+        const std::unique_ptr<QTcpSocket> peer = acceptOne(hub);
+        QVERIFY(peer);
+        Frame frame;
+        frame.id = id;
+        frame.flags = flags;
+        frame.length = quint8(data.size());
+        std::copy(data.begin(), data.end(), frame.data.begin());
+        QVERIFY(link.write(frame));
+        QByteArray heard;
+        QTRY_COMPARE((heard += peer->readAll()), "connect:can1\n" + line);
+
+        // The hub going away is said once, and nothing is written after it.
+        QSignalSpy lost(&link, &xl::VirtualCanLink::lost);
+        peer->close();
+        QTRY_COMPARE(lost.count(), 1);
+        QVERIFY(!link.write(frame));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVirtualCan)
+#include "tst_virtualcan.moc"
