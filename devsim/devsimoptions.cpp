@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <vector>
@@ -43,24 +44,31 @@ std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments)
                                         QStringLiteral("Print each matrix copy's bytes, row by row in hex."));
     parser.addOptions({plugin, device, showMatrix});
 
+    struct Range
+    {
+        int first;
+        int last;
+    };
     struct Whole
     {
         QCommandLineOption option;
         int *value;
-        int maximum;  // the minimum is 0
+        std::vector<Range> taken;  // every other value is refused
     };
-    const auto whole = [](const char *name, const char *description, int *value, int maximum) {
-        return Whole{valued(name, description, "n", QString::number(*value)), value, maximum};
+    const auto whole = [](const char *name, const char *description, int *value, std::vector<Range> taken) {
+        return Whole{valued(name, description, "n", QString::number(*value)), value, std::move(taken)};
     };
     const std::vector<Whole> wholes = {
-        whole("rows", "Rows of the touchpad matrix, 0 to 255.", &options.rows, 255),
-        whole("columns", "Columns of the touchpad matrix, 0 to 255.", &options.columns, 255),
+        whole("rows", "Rows of the touchpad matrix, 0 to 255.", &options.rows, {{0, 255}}),
+        whole("columns", "Columns of the touchpad matrix, 0 to 255.", &options.columns, {{0, 255}}),
         whole("block-size", "Consecutive frames per ISO-TP block the device asks for, 0 (all) to 255.",
-              &options.blockSize, 255),
+              &options.blockSize, {{0, 255}}),
+        // The codes between and above these ranges are reserved: a sender would
+        // take them as 127 ms, not as what the user meant.
         whole("stmin", "STmin byte of the device's flow control: 0 to 127 ms, 241 to 249 for 100 to 900 µs.",
-              &options.stMin, 255),
-        whole("latency", "Milliseconds from a request to the reply, 0 to 60000.", &options.latencyMs, 60000),
-        whole("seed", "Seed of the faults and the sensor noise.", &options.seed, INT_MAX),
+              &options.stMin, {{0, 127}, {241, 249}}),
+        whole("latency", "Milliseconds from a request to the reply, 0 to 60000.", &options.latencyMs, {{0, 60000}}),
+        whole("seed", "Seed of the faults and the sensor noise.", &options.seed, {{0, INT_MAX}}),
     };
     // Shares of the frames the device sends.
     const std::vector<std::pair<QCommandLineOption, double *>> rates = {
@@ -82,11 +90,13 @@ std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments)
         const QString text = parser.value(w.option);
         bool ok = false;
         *w.value = text.toInt(&ok);
-        if (!ok || *w.value < 0 || *w.value > w.maximum) {
-            reject(QStringLiteral("--%1 takes a whole number from 0 to %2, not \"%3\"")
-                       .arg(w.option.names().constFirst())
-                       .arg(w.maximum)
-                       .arg(text));
+        const auto within = [&w](const Range &r) { return *w.value >= r.first && *w.value <= r.last; };
+        if (!ok || std::none_of(w.taken.cbegin(), w.taken.cend(), within)) {
+            QStringList ranges;
+            for (const Range &r : w.taken)
+                ranges << QStringLiteral("from %1 to %2").arg(r.first).arg(r.last);
+            reject(QStringLiteral("--%1 takes a whole number %2, not \"%3\"")
+                       .arg(w.option.names().constFirst(), ranges.join(QLatin1String(" or ")), text));
             return std::nullopt;
         }
     }
@@ -102,6 +112,17 @@ std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments)
     options.showMatrix = parser.isSet(showMatrix);
     options.plugin = parser.value(plugin);
     options.device = parser.value(device);
-    options.interface = xl::serialBusInterface(options.plugin, options.device);
+    options.interface = options.device;
+    if (options.plugin == xl::virtualCanPlugin) {
+        // Read strictly: Qt's plugin takes can0x for can0 and a port out of
+        // range for its own, so the bus joined would not be the one named.
+        QString error;
+        const std::optional<xl::VirtualCanAddress> address = xl::parseVirtualCanAddress(options.device, &error);
+        if (!address) {
+            reject(error);
+            return std::nullopt;
+        }
+        options.interface = address->toString();
+    }
     return options;
 }

@@ -173,10 +173,15 @@ void KorvelDevice::handleRequest(const quint8 *data)
  *   C8 02 11 10 32 1E m1 d1 cm cd   write sens1Mul, sens1Div, calMul, calDiv
  *   C8 02 11 10 FF 00 01 01 01 01   reset the factors to neutral
  *
- * The device keeps every message but acts on these three only.
+ * The device keeps the latest messages, whatever they are, but acts on these
+ * three only.
  */
 void KorvelDevice::handleMessage(const QByteArray &message)
 {
+    // Qt 6's QList drops its first item by moving its start, so the log costs
+    // no copying however long it runs.
+    if (messages.size() == keptMessages)
+        messages.removeFirst();
     messages.append(message);
     QString summary;
     if (message == activation) {

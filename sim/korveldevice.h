@@ -48,7 +48,9 @@ public:
 
     // The factors last written; neutral at start and after a reset message.
     Calibration calibration() const { return factors; }
-    // Every ISO-TP message received, in order, recognised or not.
+    // The last keptMessages ISO-TP messages received, oldest first, recognised
+    // or not: a device that runs for days must not grow with its traffic.
+    static constexpr int keptMessages = 64;
     QList<QByteArray> receivedMessages() const { return messages; }
 
     // Fixes the simulated force in newtons and stops the cycle ...
@@ -102,7 +104,7 @@ private:
     int copyColumns = 0;
 
     Calibration factors;
-    QList<QByteArray> messages;
+    QList<QByteArray> messages;  // at most keptMessages
     IsoTpReceiver receiver{this};  // a child, so that it follows the device to another thread
 
     QElapsedTimer clock;          // monotonic: the force cycle and the finger's path

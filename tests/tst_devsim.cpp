@@ -105,27 +105,53 @@ private slots:
         stop(program);
     }
 
-    void shouldRefuseWhatItCannotDo_data()
+    void shouldTakeOnlyWhatItCanDo_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");  // how the line on stdout (0) or the one line on stderr (1) starts
 
-        QTest::newRow("256 rows") << QStringList{"--rows", "256"} << "--rows takes a whole number from 0 to 255, not \"256\"";
-        QTest::newRow("drop rate above 1") << QStringList{"--drop", "1.5"} << "--drop takes a number from 0 to 1";
-        QTest::newRow("no such plugin") << QStringList{"--plugin", "none"} << "cannot get on the bus";
-        QTest::newRow("no such virtual device") << QStringList{"--device", "can7"} << "Invalid interface";
+        const QString onBus = QStringLiteral("korvel-devsim on virtualcan tcp://127.0.0.1:%1/can0").arg(port);
+        const QString stMin = QStringLiteral("korvel-devsim: --stmin takes a whole number from 0 to 127 or from 241 "
+                                             "to 249, not \"%1\"");
+        QTest::newRow("256 rows") << QStringList{"--rows", "256"} << 1
+                                  << "korvel-devsim: --rows takes a whole number from 0 to 255, not \"256\"";
+        QTest::newRow("stmin 127 ms") << QStringList{"--stmin", "127"} << 0 << onBus;
+        QTest::newRow("stmin 128") << QStringList{"--stmin", "128"} << 1 << stMin.arg(128);
+        QTest::newRow("stmin 240") << QStringList{"--stmin", "240"} << 1 << stMin.arg(240);
+        QTest::newRow("stmin 100 µs") << QStringList{"--stmin", "241"} << 0 << onBus;
+        QTest::newRow("stmin 900 µs") << QStringList{"--stmin", "249"} << 0 << onBus;
+        QTest::newRow("stmin 250") << QStringList{"--stmin", "250"} << 1 << stMin.arg(250);
+        QTest::newRow("drop rate above 1") << QStringList{"--drop", "1.5"} << 1 << "korvel-devsim: --drop takes a number";
+        QTest::newRow("other plugin, device as it is") << QStringList{"--plugin", "none", "--device", "can0x"} << 1
+                                                       << "korvel-devsim: none can0x: cannot get on the bus";
+        QTest::newRow("can0x") << QStringList{"--device", "can0x"} << 1 << "korvel-devsim: \"can0x\" is no virtual bus";
+        QTest::newRow("can2") << QStringList{"--device", "can2"} << 1 << "korvel-devsim: \"can2\" is no virtual bus";
+        QTest::newRow("port 99999") << QStringList{"--device", "tcp://127.0.0.1:99999/can0"} << 1
+                                    << "korvel-devsim: port 99999 of \"tcp://127.0.0.1:99999/can0\" is not within";
+        QTest::newRow("port 0") << QStringList{"--device", "tcp://127.0.0.1:0/can0"} << 1
+                                << "korvel-devsim: port 0 of \"tcp://127.0.0.1:0/can0\" is not within";
+        QTest::newRow("port 40000, can1") << QStringList{"--device", "tcp://127.0.0.1:40000/can1"} << 0
+                                          << "korvel-devsim on virtualcan tcp://127.0.0.1:40000/can1,";
     }
 
-    void shouldRefuseWhatItCannotDo()
+    void shouldTakeOnlyWhatItCanDo()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
         QFETCH(QString, message);
         QProcess program;
         program.start(QStringLiteral(KORVEL_DEVSIM), arguments);
+        if (exitCode == 0) {
+            const QByteArray line = nextLine(program);
+            QVERIFY2(line.startsWith(message.toUtf8()), line);
+            program.terminate();
+        }
         QVERIFY(program.waitForFinished(10000));
-        QCOMPARE(program.exitCode(), 1);
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), exitCode);
         const QString error = QString::fromUtf8(program.readAllStandardError());
-        QVERIFY2(error.startsWith("korvel-devsim: ") && error.contains(message) && error.count('\n') == 1,
+        QVERIFY2(exitCode == 0 ? error.isEmpty() : error.startsWith(message) && error.count('\n') == 1,
                  qPrintable(error));
     }
 

@@ -140,6 +140,29 @@ private slots:
         QCOMPARE(nextReply(spy), (head + values + QByteArray(4 - inside, 0)).toHex());
     }
 
+    void shouldKeepOnlyTheLatestMessages_data()
+    {
+        QTest::addColumn<int>("count");
+
+        constexpr int kept = sim::KorvelDevice::keptMessages;
+        QTest::newRow("one below the limit") << kept - 1;
+        QTest::newRow("at the limit") << kept;
+        QTest::newRow("one above") << kept + 1;
+        QTest::newRow("many laps") << 10 * kept + 3;
+    }
+
+    void shouldKeepOnlyTheLatestMessages()
+    {
+        QFETCH(int, count);
+        sim::KorvelDevice device;
+        QList<QByteArray> sent;
+        for (int i = 0; i < count; ++i) {
+            sent << QByteArray::number(i);  // single frames, up to 7 bytes each
+            feed(device, char(sent.last().size()) + sent.last().leftJustified(7, '\xaa'), isoTpId);
+        }
+        QCOMPARE(device.receivedMessages(), sent.mid(qMax(0, count - sim::KorvelDevice::keptMessages)));
+    }
+
     void shouldReplyOnlyToItsRequests_data()
     {
         QTest::addColumn<quint32>("id");

@@ -54,8 +54,47 @@ class TestVirtualCan : public QObject
     static xl::VirtualCanAddress address(quint16 port, int bus = 0) { return {QStringLiteral("127.0.0.1"), port, bus}; }
 
 private slots:
-    void initTestCase() { previousHandler = qInstallMessageHandler(captureTrace); }
+    void initTestCase()
+    {
+        qputenv("KORVEL_VIRTUALCAN_PORT", "45000");
+        previousHandler = qInstallMessageHandler(captureTrace);
+    }
     void cleanupTestCase() { qInstallMessageHandler(previousHandler); }
+
+    void shouldReadOnlyAVirtualBus_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("text");  // the address as a URL, or what the error says
+
+        const QString noBus = QStringLiteral("is no virtual bus");
+        const QString outside = QStringLiteral("is not within 1 to 65535");
+        QTest::newRow("can0 on this machine's port") << "can0" << "tcp://127.0.0.1:45000/can0";
+        QTest::newRow("can2") << "can2" << noBus;
+        QTest::newRow("can0x") << "can0x" << noBus;
+        QTest::newRow("can0 and a newline") << "can0\n" << noBus;
+        QTest::newRow("URL without port: Qt's") << "tcp://127.0.0.1/can0" << "tcp://127.0.0.1:35468/can0";
+        QTest::newRow("port 65535, can1") << "tcp://127.0.0.1:65535/can1" << "tcp://127.0.0.1:65535/can1";
+        QTest::newRow("port 0") << "tcp://127.0.0.1:0/can0" << outside;
+        QTest::newRow("port 65536") << "tcp://127.0.0.1:65536/can0" << outside;
+        QTest::newRow("IPv6 loopback") << "tcp://[::1]:40000/can0" << "tcp://[::1]:40000/can0";
+    }
+
+    void shouldReadOnlyAVirtualBus()
+    {
+        QFETCH(QString, device);
+        QFETCH(QString, text);
+
+        QString error;
+        const std::optional<xl::VirtualCanAddress> address = xl::parseVirtualCanAddress(device, &error);
+        if (!text.startsWith(QLatin1String("tcp://"))) {
+            QVERIFY(!address);
+            QVERIFY2(error.contains(text), qPrintable(error));
+            return;
+        }
+        QVERIFY2(address, qPrintable(error));
+        QCOMPARE(address->toString(), text);
+        QVERIFY(address->isLoopback());
+    }
 
     void hostileLines_data()
     {

@@ -32,16 +32,19 @@ bool VirtualCanAddress::isLoopback() const
 
 QString VirtualCanAddress::toString() const
 {
-    return QStringLiteral("tcp://%1:%2/can%3").arg(host).arg(port).arg(bus);
+    // An IPv6 host goes back into the brackets that keep its colons apart from the port's.
+    const QString bracketed = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+    return QStringLiteral("tcp://%1:%2/can%3").arg(bracketed).arg(port).arg(bus);
 }
 
 std::optional<VirtualCanAddress> parseVirtualCanAddress(const QString &device, QString *error)
 {
     // Parsed by hand: QUrl takes a port above 65535 as no port at all, and the
     // bus name must be exactly can0 or can1.
-    static const QRegularExpression url(
-        QStringLiteral(R"(^tcp://([A-Za-z0-9.\-]+|\[[0-9A-Fa-f:.]+\])(?::(\d{1,5}))?/can([01])$)"));
-    static const QRegularExpression bare(QStringLiteral("^can([01])$"));
+    // Anchored whole: a plain $ would let a trailing newline through.
+    static const QRegularExpression url(QRegularExpression::anchoredPattern(
+        QStringLiteral(R"(tcp://([A-Za-z0-9.\-]+|\[[0-9A-Fa-f:.]+\])(?::(\d{1,5}))?/can([01]))")));
+    static const QRegularExpression bare(QRegularExpression::anchoredPattern(QStringLiteral("can([01])")));
     const QString full = device.contains(QLatin1String("://")) ? device : virtualCanInterface(device);
     const QRegularExpressionMatch match = url.match(full);
     const bool named = device.contains(QLatin1String("://")) || bare.match(device).hasMatch();
