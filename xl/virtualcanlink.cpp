@@ -28,7 +28,10 @@ public:
             ready->release();
         };
         connect(socket, &QTcpSocket::connected, this, [this, ready] {
+            // On the wire before open() returns: a frame sent to the bus right
+            // after it must find this client joined.
             socket->write(wire::connectLine(link.where.bus));
+            socket->flush();
             connected = true;
             ready->release();
         });
