@@ -116,6 +116,30 @@ class TestMainWindow : public QObject
     }
 
 private slots:
+    // Checked once a second: frames lost at the channel and at the full
+    // receive queue add up, and a bus gone says why.
+    void shouldShowLostFramesAndALostBusInTheStatusBar()
+    {
+        Console console;
+        const auto shown = [&](const char *name) {
+            const auto *label = console.window->findChild<QLabel *>(QLatin1String(name));
+            return label->isVisible() ? label->text() : QStringLiteral("hidden");
+        };
+        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "updateBusStatus"));
+        QCOMPARE(shown("lostFrames"), QStringLiteral("hidden"));
+
+        console.bus->injectLoss(5);
+        for (int i = 0; i < 4096 + 2; ++i)
+            console.bus->inject(xl::receivedEvent(0x100, false, QByteArray(8, '\0')));
+        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "updateBusStatus"));
+        QCOMPARE(shown("lostFrames"), QStringLiteral("7 Frames verworfen"));
+        QCOMPARE(shown("busState"), QStringLiteral("hidden"));
+
+        console.bus->injectFailure(QStringLiteral("the hub closed the connection"));
+        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "updateBusStatus"));
+        QCOMPARE(shown("busState"), QStringLiteral("CAN-Kanal getrennt: the hub closed the connection"));
+    }
+
     void shouldOpenPickedChannelOrSayWhy_data()
     {
         QTest::addColumn<QStringList>("channels");

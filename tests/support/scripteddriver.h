@@ -18,6 +18,8 @@ public:
 
     XlStatus write(const XlEvent &frame) override;
     void inject(const XlEvent &event) const { deliver(event); }
+    void injectLoss(quint64 frames) const { lose(frames); }
+    void injectFailure(const QString &reason) { fail(reason); }
 
     QList<QByteArray> written;
     XlStatus writeStatus = XL_SUCCESS;
