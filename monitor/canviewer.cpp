@@ -4,6 +4,8 @@
 
 #include <QHeaderView>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -13,6 +15,12 @@ namespace {
 constexpr quint32 extendedKey = 0x80000000;
 constexpr int refreshMs = 250;
 constexpr qint64 silenceMs = 10000;
+// Beyond this many rows going or coming in one refresh, making the list again
+// in one go is faster than putting each in or taking each out, which costs a
+// pass over the rows every time (measured with 10,000 rows shown).
+constexpr qsizetype rebuildAbove = 512;
+
+constexpr char hexDigits[] = "0123456789abcdef";
 
 // The record holds eight data bytes whatever DLC the bus reported.
 int storedBytes(int dlc)
@@ -24,23 +32,67 @@ int storedBytes(int dlc)
 // bus formatting the bytes was most of a refresh.
 QString dataText(const quint8 *data, int count)
 {
-    static constexpr char digits[] = "0123456789abcdef";
     QString text(3 * count, QLatin1Char(' '));
     QChar *out = text.data();
     for (int i = 0; i < count; ++i) {
-        out[3 * i] = QLatin1Char(digits[data[i] >> 4]);
-        out[3 * i + 1] = QLatin1Char(digits[data[i] & 0xF]);
+        out[3 * i] = QLatin1Char(hexDigits[data[i] >> 4]);
+        out[3 * i + 1] = QLatin1Char(hexDigits[data[i] & 0xF]);
     }
     return text;
+}
+
+// Hex digits of an identifier in the ID column: at least six for an extended
+// one, which a '*' precedes, and three for a standard one.
+int idDigits(quint32 key)
+{
+    const int significant = int(32 - qCountLeadingZeroBits(key & ~extendedKey) + 3) / 4;
+    return std::max(key & extendedKey ? 6 : 3, significant);
+}
+
+// The ID column's text: "07f" for a standard identifier, "*17faf073" for an extended one.
+QString idText(quint32 key)
+{
+    const quint32 id = key & ~extendedKey;
+    const int digits = idDigits(key);
+    const int marker = key & extendedKey ? 1 : 0;
+    QString text(marker + digits, QLatin1Char('*'));
+    QChar *out = text.data() + marker;
+    for (int i = 0; i < digits; ++i)
+        out[i] = QLatin1Char(hexDigits[(id >> 4 * (digits - 1 - i)) & 0xF]);
+    return text;
+}
+
+// A number that orders identifiers as sorting by the ID column orders their
+// texts: extended ones first ('*' comes before every digit), then by the
+// digits from the first, and of two texts where one begins the other, the
+// shorter first.
+quint64 idOrder(quint32 key)
+{
+    const int digits = idDigits(key);
+    const quint64 leftAligned = quint64(key & ~extendedKey) << 4 * (8 - digits);
+    return quint64(!(key & extendedKey)) << 36 | leftAligned << 4 | quint64(digits);
+}
+
+// glibc keeps the pages freed amid its heap for the process; after many
+// records and rows went at once, it gives them back to the system.
+void releaseMemory(size_t records)
+{
+    if (records >= size_t(CanViewer::maxRows))
+        malloc_trim(0);
 }
 
 } // namespace
 
 CanViewer::CanViewer(QWidget *parent)
     : QTreeWidget(parent)
-    , rowFont(QStringLiteral("SmoothTTF"), 9, -1, false)
 {
+    QFont rowFont(QStringLiteral("SmoothTTF"), 9, -1, false);
     rowFont.setStyleStrategy(QFont::NoAntialias);
+    for (int column = 1; column <= 3; ++column)
+        rowPrototype.setTextAlignment(column, Qt::AlignRight);
+    for (int column = 0; column < 5; ++column)
+        rowPrototype.setFont(column, rowFont);
+
     clock.start();
     setHeaderLabels({tr("Richtung"), tr("ID"), tr("Intervall (ms)"), tr("DLC"), tr("Daten")});
     setAlternatingRowColors(true);
@@ -60,9 +112,8 @@ void CanViewer::handleMsg(const VectorCAN::Message &msg)
     const qint64 time = now();
     auto it = entries.find(key);
     if (it == entries.end()) {
-        it = entries.insert(key, Entry{});
+        it = entries.emplace(key);
     } else {
-        // isNew stays: several frames before the first refresh still get a row.
         it->updated = true;
         it->intervalMs = int(time - it->lastTime);
     }
@@ -74,110 +125,192 @@ void CanViewer::handleMsg(const VectorCAN::Message &msg)
 
 void CanViewer::clear()
 {
-    setUpdatesEnabled(false);
-    for (const Entry &entry : std::as_const(entries))
-        delete entry.item;
+    // All rows at once: deleting them one by one costs a pass over the rows each.
+    QTreeWidget::clear();
+    waitingRow = nullptr;
+    const qsizetype records = entries.size();
     entries.clear();
-    setUpdatesEnabled(true);
+    releaseMemory(size_t(records));
 }
 
 /*
  * One refresh: every entry with a frame since the last refresh gets its row
- * created or rewritten, every entry silent for more than 10 s loses its row.
+ * rewritten, every entry silent for more than 10 s goes with its row, and
+ * entries without a row get one while there is room, the first by ID first.
  *
  *   column 0  "RX" or "TX", the direction of the latest frame
  *   column 1  the identifier, "07f" (standard) or "*17faf073" (extended)
  *   column 2  ms between the two latest frames, empty after the first one
  *   column 3  the DLC
  *   column 4  the data bytes, each as two hex digits and a blank: "01 a0 ff "
+ *
+ * Below them, while entries wait, a last row counts them.
  */
 void CanViewer::updateList()
 {
     setUpdatesEnabled(false);
-    QList<QTreeWidgetItem *> added;
     const qint64 time = now();
-    for (auto it = entries.begin(); it != entries.end();) {
-        Entry &entry = *it;
-        if (!entry.updated) {
-            if (time - entry.lastTime > silenceMs) {
-                delete entry.item;
-                it = entries.erase(it);
-            } else {
-                ++it;
-            }
-            continue;
+    std::vector<quint32> silent;
+    {
+        // Told row by row, the list would look for each row among all of
+        // them; it is painted again as a whole when updates come back on.
+        const QSignalBlocker quiet(model());
+        for (auto it = entries.begin(); it != entries.end(); ++it) {
+            if (!it->updated && time - it->lastTime > silenceMs)
+                silent.push_back(it.key());
+            else if (it->updated && it->item)
+                writeRow(*it->item, *it);
+            it->updated = false;
         }
-
-        if (entry.isNew) {
-            entry.isNew = false;
-            entry.item = createRow(it.key());
-            added.append(entry.item);
-        }
-        QTreeWidgetItem *row = entry.item;
-        row->setText(0, entry.tx ? QStringLiteral("TX") : QStringLiteral("RX"));
-        if (entry.intervalMs >= 0)
-            row->setText(2, QString::number(entry.intervalMs));
-        row->setText(3, QString::number(entry.dlc));
-        row->setText(4, dataText(entry.data, storedBytes(entry.dlc)));
-        entry.updated = false;
-        ++it;
     }
-    insertRows(added);
+    // Erased after the walk: erasing moves later entries back, and at the
+    // end of the table one may come round a second time.
+    QList<QTreeWidgetItem *> gone;
+    for (quint32 key : silent) {
+        if (QTreeWidgetItem *row = entries.take(key).item)
+            gone.append(row);
+    }
+    // Most records gone: the table shrinks with them.
+    if (silent.size() > size_t(entries.size()))
+        entries.squeeze();
+
+    const qsizetype rows = topLevelItemCount() - (waitingRow ? 1 : 0) - gone.size();
+    const QList<QTreeWidgetItem *> added = createRows(maxRows - rows);
+    if (gone.size() + added.size() > rebuildAbove) {
+        rebuildRows(gone);
+    } else {
+        qDeleteAll(gone);
+        insertRows(added);
+    }
+    showWaiting(entries.size() - rows - added.size());
+    releaseMemory(silent.size());
     setUpdatesEnabled(true);
 }
 
-// Outside the tree a row is written without the tree hearing of each change.
-QTreeWidgetItem *CanViewer::createRow(quint32 key) const
+// Rows, not yet in the list, for as many entries without one as there is
+// room for, the first by ID first; sorted by ID.
+QList<QTreeWidgetItem *> CanViewer::createRows(qsizetype room)
 {
-    auto *row = new QTreeWidgetItem;
-    const quint32 id = key & ~extendedKey;
-    row->setText(1, key & extendedKey ? QStringLiteral("*%1").arg(id, 6, 16, QLatin1Char('0'))
-                                      : QStringLiteral("%1").arg(id, 3, 16, QLatin1Char('0')));
-    for (int column = 1; column <= 3; ++column)
-        row->setTextAlignment(column, Qt::AlignRight);
-    for (int column = 0; column < 5; ++column)
-        row->setFont(column, rowFont);
-    return row;
+    std::vector<std::pair<quint64, quint32>> waiting;
+    if (room > 0) {
+        waiting.reserve(size_t(entries.size()));
+        for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+            if (!it->item)
+                waiting.emplace_back(idOrder(it.key()), it.key());
+        }
+    }
+    const auto last = waiting.begin() + std::min(size_t(std::max<qsizetype>(room, 0)), waiting.size());
+    std::nth_element(waiting.begin(), last, waiting.end());
+    std::sort(waiting.begin(), last);
+
+    QList<QTreeWidgetItem *> rows;
+    rows.reserve(last - waiting.begin());
+    for (auto it = waiting.begin(); it != last; ++it) {
+        // Outside the tree a row is written without the tree hearing of each change.
+        auto *row = new QTreeWidgetItem(rowPrototype);
+        row->setText(1, idText(it->second));
+        Entry &entry = entries[it->second];
+        writeRow(*row, entry);
+        entry.item = row;
+        rows.append(row);
+    }
+    return rows;
+}
+
+void CanViewer::writeRow(QTreeWidgetItem &row, const Entry &entry)
+{
+    row.setText(0, entry.tx ? QStringLiteral("TX") : QStringLiteral("RX"));
+    if (entry.intervalMs >= 0)
+        row.setText(2, QString::number(entry.intervalMs));
+    row.setText(3, QString::number(entry.dlc));
+    row.setText(4, dataText(entry.data, storedBytes(entry.dlc)));
 }
 
 // The rows are ordered as sorting by the ID column orders them, and the ID
-// texts never change: new rows are put in place, and only they are sorted.
-// QString's operator< is the comparison sorting uses for texts.
+// texts never change: new rows, sorted, go in at their places, before the
+// waiting row. QString's operator< is the comparison sorting uses for texts.
 void CanViewer::insertRows(const QList<QTreeWidgetItem *> &rows)
 {
     if (rows.isEmpty())
         return;
-    std::vector<std::pair<QString, QTreeWidgetItem *>> sorted;
-    sorted.reserve(size_t(rows.size()));
-    for (QTreeWidgetItem *row : rows)
-        sorted.emplace_back(row->text(1), row);
-    const auto idBefore = [](const auto &a, const auto &b) { return a.first < b.first; };
-    std::sort(sorted.begin(), sorted.end(), idBefore);
-
+    int count = topLevelItemCount() - (waitingRow ? 1 : 0);
     int at = 0;
-    for (auto first = sorted.begin(); first != sorted.end();) {
+    for (auto first = rows.begin(); first != rows.end();) {
         // The existing row the next new ones go before, and how many of them do.
-        int end = topLevelItemCount();
+        const QString id = (*first)->text(1);
+        int end = count;
         while (at < end) {
             const int middle = at + (end - at) / 2;
-            if (topLevelItem(middle)->text(1) < first->first)
+            if (topLevelItem(middle)->text(1) < id)
                 at = middle + 1;
             else
                 end = middle;
         }
-        auto last = sorted.end();
-        if (at < topLevelItemCount())
-            last = std::lower_bound(first, sorted.end(), std::pair(topLevelItem(at)->text(1), nullptr), idBefore);
-        QList<QTreeWidgetItem *> run;
-        run.reserve(last - first);
-        for (auto it = first; it != last; ++it)
-            run.append(it->second);
+        auto last = rows.end();
+        if (at < count) {
+            const QString next = topLevelItem(at)->text(1);
+            last = std::find_if(first, rows.end(), [&](const QTreeWidgetItem *row) { return !(row->text(1) < next); });
+        }
+        const QList<QTreeWidgetItem *> run(first, last);
         insertTopLevelItems(at, run);
         at += int(run.size());
+        count += int(run.size());
         first = last;
     }
     // Sorting would have marked the column too.
     header()->setSortIndicator(1, Qt::AscendingOrder);
+}
+
+// Every row taken out and put back in order at once; the rows of silent
+// entries, out of the list, go without a pass over the rest each.
+void CanViewer::rebuildRows(const QList<QTreeWidgetItem *> &gone)
+{
+    // Taking the rows out loses the user's place in the list; the rows that
+    // stay get it back.
+    const auto stays = [&](QTreeWidgetItem *row) { return row && !gone.contains(row); };
+    QTreeWidgetItem *current = stays(currentItem()) ? currentItem() : nullptr;
+    QList<QTreeWidgetItem *> selected = selectedItems();
+    selected.removeIf([&](QTreeWidgetItem *row) { return !stays(row); });
+
+    invisibleRootItem()->takeChildren();
+    qDeleteAll(gone);
+    std::vector<std::pair<quint64, QTreeWidgetItem *>> sorted;
+    sorted.reserve(size_t(maxRows));
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        if (it->item)
+            sorted.emplace_back(idOrder(it.key()), it->item);
+    }
+    std::sort(sorted.begin(), sorted.end());
+    QList<QTreeWidgetItem *> rows;
+    rows.reserve(qsizetype(sorted.size()) + 1);
+    for (const auto &row : sorted)
+        rows.append(row.second);
+    if (waitingRow)
+        rows.append(waitingRow);
+    addTopLevelItems(rows);
+    header()->setSortIndicator(1, Qt::AscendingOrder);
+
+    if (current)
+        setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+    for (QTreeWidgetItem *row : std::as_const(selected))
+        row->setSelected(true);
+}
+
+void CanViewer::showWaiting(qsizetype count)
+{
+    if (count == 0) {
+        delete waitingRow;
+        waitingRow = nullptr;
+        return;
+    }
+    if (!waitingRow) {
+        waitingRow = new QTreeWidgetItem(rowPrototype);
+        addTopLevelItem(waitingRow);
+    }
+    waitingRow->setText(0, tr("… %1 weitere Kennungen").arg(count));
+    // Across the columns; a list made again has forgotten it.
+    if (!waitingRow->isFirstColumnSpanned())
+        waitingRow->setFirstColumnSpanned(true);
 }
 
 /*

@@ -3,20 +3,26 @@
 #include "can/vectorcan.h"
 
 #include <QElapsedTimer>
-#include <QMap>
+#include <QHash>
 #include <QTimer>
 #include <QTreeWidget>
 
 // The traffic of the CAN channel as a flat table, one row per identifier: the
 // direction, identifier, interval, DLC and data of its latest frame. Frames
 // only update a record; the rows follow in one batch every 250 ms, and an
-// identifier silent for more than 10 s loses its row.
+// identifier silent for more than 10 s loses its row and its record. There are
+// at most maxRows rows: identifiers beyond them keep their records, wait, and
+// are counted in a last row until rows free up.
 class CanViewer : public QTreeWidget
 {
     Q_OBJECT
 
 public:
     explicit CanViewer(QWidget *parent = nullptr);
+
+    // Rows for identifiers, few enough for a refresh that fills them all to
+    // stay well within a frame's time.
+    static constexpr int maxRows = 10000;
 
 private slots:
     void updateList();
@@ -33,22 +39,25 @@ protected:
 private:
     struct Entry
     {
-        bool updated = true;     // a frame arrived since the last refresh
-        bool isNew = true;       // no row yet
-        qint64 lastTime = 0;     // when the latest frame was handled, by now()
-        int intervalMs = -1;     // between the two latest frames; -1 after only one
-        bool tx = false;
-        QTreeWidgetItem *item = nullptr;  // owned by the tree, deleted with the entry
+        qint64 lastTime = 0;               // when the latest frame was handled, by now()
+        QTreeWidgetItem *item = nullptr;   // owned by the tree, deleted with the entry; none while waiting
+        int intervalMs = -1;               // between the two latest frames; -1 after only one
         int dlc = 0;
         quint8 data[8] = {};
+        bool tx = false;
+        bool updated = true;               // a frame arrived since the last refresh
     };
 
     void traceFrame(const VectorCAN::Message &msg) const;
-    QTreeWidgetItem *createRow(quint32 key) const;
+    QList<QTreeWidgetItem *> createRows(qsizetype room);
+    static void writeRow(QTreeWidgetItem &row, const Entry &entry);
     void insertRows(const QList<QTreeWidgetItem *> &rows);
+    void rebuildRows(const QList<QTreeWidgetItem *> &gone);
+    void showWaiting(qsizetype count);
 
-    QMap<quint32, Entry> entries;  // by identifier, bit 31 set for extended ones
-    QFont rowFont;
+    QHash<quint32, Entry> entries;  // by identifier, bit 31 set for extended ones
+    QTreeWidgetItem rowPrototype;   // the fonts and alignments every row shares
+    QTreeWidgetItem *waitingRow = nullptr;  // the last row while identifiers wait for one
     QTimer refreshTimer;
     QElapsedTimer clock;
 };

@@ -30,6 +30,28 @@ public:
         handleMsg(msg);
     }
 
+    // A frame, "<ms> refresh", "clear", or "<ms> fill <first id, hex> <count>":
+    // a frame without data on each of count extended identifiers.
+    void run(const QString &step)
+    {
+        const QStringList f = step.split(QLatin1Char(' '));
+        if (step == QLatin1String("clear")) {
+            clear();
+        } else if (f[1] == QLatin1String("refresh")) {
+            time = f[0].toLongLong();
+            refresh();
+        } else if (f[1] == QLatin1String("fill")) {
+            time = f[0].toLongLong();
+            VectorCAN::Message msg;
+            msg.extended = true;
+            const quint32 first = f[2].toUInt(nullptr, 16);
+            for (msg.id = first; msg.id < first + f[3].toUInt(); ++msg.id)
+                handleMsg(msg);
+        } else {
+            receive(step);
+        }
+    }
+
     // Every row, as "direction|id|interval|dlc|data".
     QStringList rows() const
     {
@@ -107,15 +129,8 @@ private slots:
         ClockedViewer viewer;
         bool refreshed = false;
         for (const QString &step : steps) {
-            if (step == QLatin1String("clear")) {
-                viewer.clear();
-            } else if (step.endsWith(QLatin1String(" refresh"))) {
-                viewer.time = step.section(QLatin1Char(' '), 0, 0).toLongLong();
-                viewer.refresh();
-                refreshed = true;
-            } else {
-                viewer.receive(step);
-            }
+            viewer.run(step);
+            refreshed = refreshed || step.endsWith(QLatin1String(" refresh"));
         }
         // Frames alone never touch the rows.
         if (!refreshed)
@@ -134,6 +149,11 @@ private slots:
         QTest::newRow("several at each place")
             << QList<QStringList>{{"200x", "500"}, {"100x", "110x", "300", "310", "600", "1fffffffx"}, {"301"}};
         QTest::newRow("extended by text, not value") << QList<QStringList>{{"1000000x"}, {"ffffffx", "2000000x", "7f"}};
+        QStringList many{"10000000x", "100000x", "1000000x", "1000001x", "100", "10", "1001"};
+        for (int i = 0; i < 600; ++i)
+            many << QString::number(0x200000 + i, 16) + QLatin1Char('x');
+        QTest::newRow("one text begins another, few and many at once")
+            << QList<QStringList>{{"1000000x", "1000"}, many.mid(0, 7), many};
     }
 
     void shouldOrderRowsAsSortingWould()
@@ -156,6 +176,68 @@ private slots:
         sorted.sortItems(1, Qt::AscendingOrder);
         for (int i = 0; i < sorted.topLevelItemCount(); ++i)
             QCOMPARE(shown[i], sorted.topLevelItem(i)->text(1));
+    }
+
+    // Steps as above and fills; the rows' count, the waiting ones' count and
+    // the first and last identifier row after a last refresh.
+    void shouldKeepRowsWithinTheLimit_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("waiting");
+        QTest::addColumn<QStringList>("firstAndLast");
+
+        QTest::newRow("at the limit") << QStringList{"0 fill 0 10000"} << 10000 << 0
+                                      << QStringList{"RX|*000000||0|", "RX|*00270f||0|"};
+        QTest::newRow("one beyond, the last by ID waits")
+            << QStringList{"0 fill 1 10000", "0 rx 0x"} << 10000 << 1 << QStringList{"RX|*000000||0|", "RX|*00270f||0|"};
+        QTest::newRow("a waiting one, still counting, gets a silent one's room")
+            << QStringList{"0 fill 1 10000", "0 refresh", "5000 fill 2 9999", "5000 rx 0x", "5010 rx 0x 01", "5010 refresh",
+                           "10001 refresh"}
+            << 10000 << 0 << QStringList{"RX|*000000|10|1|01 ", "RX|*002710|5000|0|"};
+        QTest::newRow("600 silent, 600 of 1000 waiting get rows at once")
+            << QStringList{"0 fill 10000 10000", "0 refresh", "5000 fill 10258 9400", "5000 fill 0 1000", "5000 refresh",
+                           "10001 refresh"}
+            << 10000 << 400 << QStringList{"RX|*000000||0|", "RX|*01270f|5000|0|"};
+        QTest::newRow("waiting ones fall silent too")
+            << QStringList{"0 fill 0 10002", "0 refresh", "5000 fill 0 10000", "10001 refresh"} << 10000 << 0
+            << QStringList{"RX|*000000|5000|0|", "RX|*00270f|5000|0|"};
+        QTest::newRow("Leeren") << QStringList{"0 fill 0 10001", "0 refresh", "clear", "10 rx 5x"} << 1 << 0
+                                << QStringList{"RX|*000005||0|", "RX|*000005||0|"};
+    }
+
+    void shouldKeepRowsWithinTheLimit()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(int, rows);
+        QFETCH(int, waiting);
+        QFETCH(QStringList, firstAndLast);
+        QCOMPARE(CanViewer::maxRows, 10000);
+
+        ClockedViewer viewer;
+        QTreeWidgetItem *chosen = nullptr;
+        for (const QString &step : std::as_const(steps)) {
+            if (&step == &steps.constLast()) {
+                // The user's row stays chosen while the rows around it change.
+                chosen = viewer.topLevelItem(std::min(rows, viewer.topLevelItemCount()) - 1);
+                viewer.setCurrentItem(chosen);
+            }
+            viewer.run(step);
+        }
+        viewer.refresh();
+
+        const QStringList shown = viewer.rows();
+        QCOMPARE(shown.size(), rows + (waiting ? 1 : 0));
+        QCOMPARE((QStringList{shown.first(), shown[rows - 1]}), firstAndLast);
+        QStringList ids;
+        for (int i = 0; i < rows; ++i)
+            ids << viewer.topLevelItem(i)->text(1);
+        QVERIFY(std::is_sorted(ids.begin(), ids.end()));
+        if (waiting) {
+            QCOMPARE(shown.last(), QStringLiteral("… %1 weitere Kennungen||||").arg(waiting));
+            QVERIFY(viewer.topLevelItem(rows)->isFirstColumnSpanned());
+        }
+        QCOMPARE(viewer.currentItem(), chosen);
     }
 
     void shouldTraceIsoTpFrames_data()
@@ -216,6 +298,7 @@ private slots:
         }
         window.findChild<QPushButton *>(QStringLiteral("clear"))->click();
         QCOMPARE(list->topLevelItemCount(), 0);
+        QCOMPARE(list->header()->sectionResizeMode(4), QHeaderView::Stretch);
     }
 };
 
