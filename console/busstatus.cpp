@@ -31,10 +31,8 @@ void MainWindow::updateBusStatus()
     quint64 lost = 0;
     QString offBusReason;
     const bool open = can.portState(&lost, &offBusReason);
+    lostLabel->setText(tr("%1 Frames verworfen").arg(lost));
     lostLabel->setVisible(open && lost > 0);
-    if (lostLabel->isVisible())
-        lostLabel->setText(tr("%1 Frames verworfen").arg(lost));
+    busLabel->setText(tr("CAN-Kanal getrennt: %1").arg(offBusReason));
     busLabel->setVisible(open && !offBusReason.isEmpty());
-    if (busLabel->isVisible())
-        busLabel->setText(tr("CAN-Kanal getrennt: %1").arg(offBusReason));
 }

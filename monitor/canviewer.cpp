@@ -307,7 +307,7 @@ void CanViewer::showWaiting(qsizetype count)
         waitingRow = new QTreeWidgetItem(rowPrototype);
         addTopLevelItem(waitingRow);
     }
-    waitingRow->setText(0, tr("… %1 weitere Kennungen").arg(count));
+    waitingRow->setText(0, count == 1 ? tr("… 1 weitere Kennung") : tr("… %1 weitere Kennungen").arg(count));
     // Across the columns; a list made again has forgotten it.
     if (!waitingRow->isFirstColumnSpanned())
         waitingRow->setFirstColumnSpanned(true);

@@ -123,7 +123,7 @@ private slots:
         Console console;
         const auto shown = [&](const char *name) {
             const auto *label = console.window->findChild<QLabel *>(QLatin1String(name));
-            return label->isVisible() ? label->text() : QStringLiteral("hidden");
+            return label->isHidden() ? QStringLiteral("hidden") : label->text();
         };
         QVERIFY(QMetaObject::invokeMethod(console.window.get(), "updateBusStatus"));
         QCOMPARE(shown("lostFrames"), QStringLiteral("hidden"));

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QTimer>
 
 #include <cstdio>
@@ -20,6 +21,7 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("korvel.xl.virtualcan.info=false"));
     const QStringList args = QCoreApplication::arguments();
     const int seconds = args.value(1).toInt();
     const qint64 rate = args.size() > 2 ? args.at(2).toInt() : 3800;

@@ -184,7 +184,7 @@ int main(int argc, char *argv[])
     std::printf("frames received %llu\n", static_cast<unsigned long long>(driver.received));
     std::printf("frames lost at the driver %llu; status bar: \"%s\"\n",
                 static_cast<unsigned long long>(driver.lostEvents(driver.consolePort)),
-                lostLabel->isVisible() ? qPrintable(lostLabel->text()) : "");
+                !lostLabel->isHidden() ? qPrintable(lostLabel->text()) : "");
     std::printf("touchpad downloads completed %d\n", downloads);
     std::printf("resident memory at the start %lld KiB, after 1 min %lld KiB, peak %lld KiB, at the end %lld KiB\n",
                 residentAtStart, residentAfterMinute, residentPeak, residentAtEnd);

@@ -35,7 +35,7 @@ private:
     std::array<std::atomic<quint64>, wire::faultKinds> totals{};
     std::array<quint64, wire::faultKinds> pending{};
     QElapsedTimer sinceReport;
-    QTimer deferred;
+    QTimer deferred{this};  // a child, so that it moves to the tally's thread with it
 };
 
 } // namespace xl
