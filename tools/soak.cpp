@@ -1,8 +1,11 @@
 #include "console/protocol.h"
 #include "tests/support/startconsole.h"
+#include "xl/virtualcan.h"
 #include "xl/systemdriver.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
@@ -58,6 +61,31 @@ qint64 residentKiB()
     return statm.readAll().split(' ').value(1).toLongLong() * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// CPU seconds (user and system) of a process or a thread, from its stat file:
+// fields 14 and 15, counted after the command name's closing parenthesis.
+double cpuSeconds(const QString &statPath)
+{
+    QFile stat(statPath);
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// The CPU seconds of this process's threads whose name starts with prefix.
+double threadCpuSeconds(const QString &prefix)
+{
+    double seconds = 0;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith(prefix.toLatin1()))
+            seconds += cpuSeconds(tasks.filePath(task + QStringLiteral("/stat")));
+    }
+    return seconds;
+}
+
 // One stretch of the run: its event loop delays and its pressure polls.
 struct Phase
 {
@@ -84,13 +112,15 @@ struct Phase
  * The console on "virtualcan can0" with the activity window open, the
  * touchpad download running and the pressure values read, while korvel-devsim
  * answers and korvel-loadgen fills the bus; both are started here, after the
- * console holds the bus.
+ * console holds the bus, and so is Qt's canbusutil, listening beside the
+ * console, to compare their CPU time with.
  *
- *   korvel-soak <seconds> <korvel-devsim> <korvel-loadgen>
+ *   korvel-soak <seconds> <korvel-devsim> <korvel-loadgen> [frames per second]
  *   korvel-soak flood <korvel-devsim> <korvel-loadgen>
  *
- * A flood is 60 s of 50,000 frames a second on 100,000 identifiers, then 60 s
- * of a full bus (3,800 frames a second on 2,000 identifiers).
+ * The load is a full bus unless the rate says otherwise: 3,800 frames a second
+ * on 2,000 identifiers. A flood is 30 s of that full bus, 60 s of 50,000
+ * frames a second on 100,000 identifiers, and 60 s of the full bus again.
  */
 int main(int argc, char *argv[])
 {
@@ -101,9 +131,9 @@ int main(int argc, char *argv[])
     const bool flood = args.value(1) == QLatin1String("flood");
     const QStringList fullBus = {QStringLiteral("3800"), QStringLiteral("2000")};
     // Each load: seconds, frames a second, identifiers.
-    std::vector<QStringList> loads = {QStringList{args.value(1)} + fullBus};
+    std::vector<QStringList> loads = {{args.value(1), args.value(4, fullBus[0]), fullBus[1]}};
     if (flood)
-        loads = {{QStringLiteral("60"), QStringLiteral("50000"), QStringLiteral("100000")}, QStringList{"60"} + fullBus};
+        loads = {QStringList{"30"} + fullBus, {"60", "50000", "100000"}, QStringList{"60"} + fullBus};
 
     CountingDriver driver;
     QString messageBox;
@@ -120,7 +150,11 @@ int main(int argc, char *argv[])
 
     QProcess devsim;
     QProcess loadgen;
+    QProcess canbusutil;
     devsim.start(args.value(2), {});
+    canbusutil.setStandardOutputFile(QProcess::nullDevice());
+    canbusutil.start(QLibraryInfo::path(QLibraryInfo::BinariesPath) + QStringLiteral("/canbusutil"),
+                     {QStringLiteral("-l"), QStringLiteral("virtualcan"), xl::virtualCanInterface(QStringLiteral("can0"))});
     loadgen.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QByteArray loadgenOutput;
     size_t nextLoad = 0;
@@ -130,7 +164,7 @@ int main(int argc, char *argv[])
     std::vector<Phase> phases;
     const auto startLoad = [&] {
         const QStringList &load = loads[nextLoad++];
-        phases.push_back({nextLoad == 1 && flood ? "flood" : "full bus", clock.elapsed(), {}});
+        phases.push_back({flood && nextLoad == 2 ? "flood" : "full bus", clock.elapsed(), {}});
         loadgen.start(args.value(3), load);
     };
     startLoad();
@@ -156,11 +190,12 @@ int main(int argc, char *argv[])
         if (now / 100 != (now - 10) / 100) {
             const qint64 resident = residentKiB();
             residentPeak = std::max(residentPeak, resident);
-            if (residentAtStart < 0)
+            // The start is the console settled on its bus, just before a flood.
+            if (residentAtStart < 0 || (flood && phases.size() == 1))
                 residentAtStart = resident;
             if (residentAfterMinute < 0 && now >= 60000)
                 residentAfterMinute = resident;
-            if (flood && residentAfterFlood < 0 && phases.size() == 2 && now >= phases.back().startMs + 30000)
+            if (flood && residentAfterFlood < 0 && phases.size() == 3 && now >= phases.back().startMs + 30000)
                 residentAfterFlood = resident;
         }
     });
@@ -178,6 +213,11 @@ int main(int argc, char *argv[])
     QMetaObject::invokeMethod(console.get(), "updateBusStatus");
     const auto *lostLabel = console->findChild<QLabel *>(QStringLiteral("lostFrames"));
     const qint64 residentAtEnd = residentKiB();
+    const double consoleCpu = cpuSeconds(QStringLiteral("/proc/self/stat"));
+    const double hubCpu = threadCpuSeconds(QStringLiteral("virtual bus hub"));
+    const double canbusutilCpu = cpuSeconds(QStringLiteral("/proc/%1/stat").arg(canbusutil.processId()));
+    canbusutil.terminate();
+    canbusutil.waitForFinished(5000);
     devsim.terminate();
     devsim.waitForFinished(5000);
     std::printf("%s", loadgenOutput.constData());
@@ -190,6 +230,8 @@ int main(int argc, char *argv[])
                 residentAtStart, residentAfterMinute, residentPeak, residentAtEnd);
     if (flood)
         std::printf("resident memory 30 s after the flood %lld KiB\n", residentAfterFlood);
+    std::printf("CPU seconds: console %.2f (without the virtual bus's hub, %.2f, that it runs), canbusutil %.2f\n",
+                consoleCpu - hubCpu, hubCpu, canbusutilCpu);
     for (size_t i = 0; i < phases.size(); ++i)
         phases[i].print(driver.pollsPerSecond, i + 1 < phases.size() ? phases[i + 1].startMs : clock.elapsed());
     console->close();
