@@ -53,12 +53,24 @@ public:
     XlPortHandle consolePort = XL_INVALID_PORTHANDLE;
 };
 
+// A line of /proc/self/status in KiB: "VmRSS" is all resident memory,
+// "RssAnon" the part the process allocated itself, without the pages of the
+// libraries' code that a new path through them brings in once.
+qint64 statusKiB(const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
 qint64 residentKiB()
 {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    return statm.readAll().split(' ').value(1).toLongLong() * (sysconf(_SC_PAGESIZE) / 1024);
+    return statusKiB("VmRSS");
 }
 
 // CPU seconds (user and system) of a process or a thread, from its stat file:
@@ -176,6 +188,8 @@ int main(int argc, char *argv[])
     qint64 residentPeak = 0;
     qint64 residentAfterMinute = -1;
     qint64 residentAfterFlood = -1;
+    qint64 allocatedAtStart = -1;
+    qint64 allocatedAfterFlood = -1;
     qint64 last = 0;
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);
@@ -191,12 +205,16 @@ int main(int argc, char *argv[])
             const qint64 resident = residentKiB();
             residentPeak = std::max(residentPeak, resident);
             // The start is the console settled on its bus, just before a flood.
-            if (residentAtStart < 0 || (flood && phases.size() == 1))
+            if (residentAtStart < 0 || (flood && phases.size() == 1)) {
                 residentAtStart = resident;
+                allocatedAtStart = statusKiB("RssAnon");
+            }
             if (residentAfterMinute < 0 && now >= 60000)
                 residentAfterMinute = resident;
-            if (flood && residentAfterFlood < 0 && phases.size() == 3 && now >= phases.back().startMs + 30000)
+            if (flood && residentAfterFlood < 0 && phases.size() == 3 && now >= phases.back().startMs + 30000) {
                 residentAfterFlood = resident;
+                allocatedAfterFlood = statusKiB("RssAnon");
+            }
         }
     });
     probe.start(10);
@@ -229,7 +247,9 @@ int main(int argc, char *argv[])
     std::printf("resident memory at the start %lld KiB, after 1 min %lld KiB, peak %lld KiB, at the end %lld KiB\n",
                 residentAtStart, residentAfterMinute, residentPeak, residentAtEnd);
     if (flood)
-        std::printf("resident memory 30 s after the flood %lld KiB\n", residentAfterFlood);
+        std::printf("resident memory 30 s after the flood %lld KiB; of it allocated (RssAnon) %lld KiB, "
+                    "at the start %lld KiB\n",
+                    residentAfterFlood, allocatedAfterFlood, allocatedAtStart);
     std::printf("CPU seconds: console %.2f (without the virtual bus's hub, %.2f, that it runs), canbusutil %.2f\n",
                 consoleCpu - hubCpu, hubCpu, canbusutilCpu);
     for (size_t i = 0; i < phases.size(); ++i)
