@@ -31,6 +31,26 @@ QStringList takeTrace()
 // A frame line as a peer sends it, and the frame it must give.
 const QByteArray saneLine = "291#X#0102\n";
 
+// Our client on a hub of the test's own, which says nothing but what the
+// test writes through peer.
+struct RawHub
+{
+    explicit RawHub(int bus)
+    {
+        server.listen(QHostAddress::LocalHost);
+        link = std::make_unique<xl::VirtualCanLink>(xl::VirtualCanAddress{"127.0.0.1", server.serverPort(), bus});
+        QString error;
+        if (!link->open(5000, &error))
+            qWarning() << "cannot open:" << error;
+        else if (server.hasPendingConnections() || server.waitForNewConnection(5000))
+            peer.reset(server.nextPendingConnection());
+    }
+
+    QTcpServer server;
+    std::unique_ptr<xl::VirtualCanLink> link;
+    std::unique_ptr<QTcpSocket> peer;
+};
+
 } // namespace
 
 // The client and the hub of the virtual bus on real local sockets, against
@@ -40,18 +60,6 @@ class TestVirtualCan : public QObject
     Q_OBJECT
 
     QtMessageHandler previousHandler = nullptr;
-
-    // A hub of the test's own: it says nothing but what the test writes.
-    static std::unique_ptr<QTcpSocket> acceptOne(QTcpServer &server)
-    {
-        if (!server.hasPendingConnections() && !server.waitForNewConnection(5000))
-            return nullptr;
-        std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
-        peer->setParent(nullptr);
-        return peer;
-    }
-
-    static xl::VirtualCanAddress address(quint16 port, int bus = 0) { return {QStringLiteral("127.0.0.1"), port, bus}; }
 
 private slots:
     void initTestCase()
@@ -137,13 +145,10 @@ private slots:
         QFETCH(int, fault);
         QFETCH(QString, trace);
 
-        QTcpServer hub;
-        QVERIFY(hub.listen(QHostAddress::LocalHost));
-        xl::VirtualCanLink link(address(hub.serverPort()));
-        QString error;
-        QVERIFY2(link.open(5000, &error), qPrintable(error));
-        const std::unique_ptr<QTcpSocket> peer = acceptOne(hub);
-        QVERIFY(peer);
+        RawHub hub(0);
+        QVERIFY(hub.peer);
+        QTcpSocket *peer = hub.peer.get();
+        xl::VirtualCanLink &link = *hub.link;
         QByteArray joined;
         QTRY_COMPARE((joined += peer->readAll()), QByteArray("connect:can0\n"));
         takeTrace();
@@ -203,13 +208,10 @@ private slots:
     // handoff, counted; those it kept are the first ones, in order.
     void shouldCountWhatTheOwnerDidNotTake()
     {
-        QTcpServer hub;
-        QVERIFY(hub.listen(QHostAddress::LocalHost));
-        xl::VirtualCanLink link(address(hub.serverPort(), 1));
-        QString error;
-        QVERIFY2(link.open(5000, &error), qPrintable(error));
-        const std::unique_ptr<QTcpSocket> peer = acceptOne(hub);
-        QVERIFY(peer);
+        RawHub hub(1);
+        QVERIFY(hub.peer);
+        QTcpSocket *peer = hub.peer.get();
+        xl::VirtualCanLink &link = *hub.link;
         const int sent = xl::VirtualCanLink::handoffCapacity + 1000;
         QByteArray lines;
         for (int i = 0; i < sent; ++i)
@@ -243,13 +245,10 @@ private slots:
         QFETCH(quint8, flags);
         QFETCH(QByteArray, data);
         QFETCH(QByteArray, line);
-        QTcpServer hub;
-        QVERIFY(hub.listen(QHostAddress::LocalHost));
-        xl::VirtualCanLink link(address(hub.serverPort(), 1));
-        QString error;
-        QVERIFY2(link.open(5000, &error), qPrintable(error));
-        const std::unique_ptr<QTcpSocket> peer = acceptOne(hub);
-        QVERIFY(peer);
+        RawHub hub(1);
+        QVERIFY(hub.peer);
+        QTcpSocket *peer = hub.peer.get();
+        xl::VirtualCanLink &link = *hub.link;
         Frame frame;
         frame.id = id;
         frame.flags = flags;
