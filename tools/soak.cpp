@@ -129,10 +129,13 @@ struct Phase
  *
  *   korvel-soak <seconds> <korvel-devsim> <korvel-loadgen> [frames per second]
  *   korvel-soak flood <korvel-devsim> <korvel-loadgen>
+ *   korvel-soak compare <korvel-devsim> <korvel-loadgen>
  *
  * The load is a full bus unless the rate says otherwise: 3,800 frames a second
  * on 2,000 identifiers. A flood is 30 s of that full bus, 60 s of 50,000
  * frames a second on 100,000 identifiers, and 60 s of the full bus again.
+ * "compare" is 60 s of the full bus with only the activity window open, as
+ * canbusutil only listens.
  */
 int main(int argc, char *argv[])
 {
@@ -141,11 +144,14 @@ int main(int argc, char *argv[])
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     const QStringList args = QCoreApplication::arguments();
     const bool flood = args.value(1) == QLatin1String("flood");
+    const bool compare = args.value(1) == QLatin1String("compare");
     const QStringList fullBus = {QStringLiteral("3800"), QStringLiteral("2000")};
     // Each load: seconds, frames a second, identifiers.
     std::vector<QStringList> loads = {{args.value(1), args.value(4, fullBus[0]), fullBus[1]}};
     if (flood)
         loads = {QStringList{"30"} + fullBus, {"60", "50000", "100000"}, QStringList{"60"} + fullBus};
+    if (compare)
+        loads = {QStringList{"60", args.value(4, fullBus[0]), fullBus[1]}};
 
     CountingDriver driver;
     QString messageBox;
@@ -157,8 +163,10 @@ int main(int argc, char *argv[])
     }
     console->findChild<QPushButton *>(QStringLiteral("showCANView"))->click();
     auto *download = console->findChild<QGroupBox *>(QStringLiteral("readTPraw"));
-    toggle(download, true);
-    toggle(console->findChild<QGroupBox *>(QStringLiteral("readPressureSensors")), true);
+    if (!compare) {
+        toggle(download, true);
+        toggle(console->findChild<QGroupBox *>(QStringLiteral("readPressureSensors")), true);
+    }
 
     QProcess devsim;
     QProcess loadgen;
@@ -174,6 +182,10 @@ int main(int argc, char *argv[])
     clock.start();
     driver.clock.start();
     std::vector<Phase> phases;
+    // The console's CPU time from the first load on, without its start-up
+    // nor the hub it runs for everyone.
+    const auto consoleCpu = [] { return cpuSeconds(QStringLiteral("/proc/self/stat")) - threadCpuSeconds(QStringLiteral("virtual bus hub")); };
+    const double consoleCpuAtStart = consoleCpu();
     const auto startLoad = [&] {
         const QStringList &load = loads[nextLoad++];
         phases.push_back({flood && nextLoad == 2 ? "flood" : "full bus", clock.elapsed(), {}});
@@ -201,7 +213,7 @@ int main(int argc, char *argv[])
         const bool init = download->title().endsWith(QLatin1String("(init)"));
         downloads += downloading && init;
         downloading = !init;
-        if (now / 100 != (now - 10) / 100) {
+        if (now / 1000 != (now - 10) / 1000) {
             const qint64 resident = residentKiB();
             residentPeak = std::max(residentPeak, resident);
             // The start is the console settled on its bus, just before a flood.
@@ -231,8 +243,7 @@ int main(int argc, char *argv[])
     QMetaObject::invokeMethod(console.get(), "updateBusStatus");
     const auto *lostLabel = console->findChild<QLabel *>(QStringLiteral("lostFrames"));
     const qint64 residentAtEnd = residentKiB();
-    const double consoleCpu = cpuSeconds(QStringLiteral("/proc/self/stat"));
-    const double hubCpu = threadCpuSeconds(QStringLiteral("virtual bus hub"));
+    const double consoleCpuUnderLoad = consoleCpu() - consoleCpuAtStart;
     const double canbusutilCpu = cpuSeconds(QStringLiteral("/proc/%1/stat").arg(canbusutil.processId()));
     canbusutil.terminate();
     canbusutil.waitForFinished(5000);
@@ -250,8 +261,8 @@ int main(int argc, char *argv[])
         std::printf("resident memory 30 s after the flood %lld KiB; of it allocated (RssAnon) %lld KiB, "
                     "at the start %lld KiB\n",
                     residentAfterFlood, allocatedAfterFlood, allocatedAtStart);
-    std::printf("CPU seconds: console %.2f (without the virtual bus's hub, %.2f, that it runs), canbusutil %.2f\n",
-                consoleCpu - hubCpu, hubCpu, canbusutilCpu);
+    std::printf("CPU seconds under the load: console %.2f (without the virtual bus's hub it runs), canbusutil %.2f\n",
+                consoleCpuUnderLoad, canbusutilCpu);
     for (size_t i = 0; i < phases.size(); ++i)
         phases[i].print(driver.pollsPerSecond, i + 1 < phases.size() ? phases[i + 1].startMs : clock.elapsed());
     console->close();

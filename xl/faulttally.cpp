@@ -28,6 +28,12 @@ void FaultTally::count(wire::Fault fault)
         deferred.start(int(reportIntervalMs - sinceReport.elapsed()));
 }
 
+void FaultTally::flush()
+{
+    deferred.stop();
+    report();
+}
+
 // "virtualcan can0 dropped 3 lines: 2 malformed, 1 too long"
 void FaultTally::report()
 {

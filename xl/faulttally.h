@@ -26,6 +26,8 @@ public:
     explicit FaultTally(QString who, QObject *parent = nullptr);
 
     void count(wire::Fault fault);
+    // Traces what is still pending now; for a tally about to go.
+    void flush();
     quint64 total(wire::Fault fault) const { return totals[size_t(fault)].load(std::memory_order_relaxed); }
 
 private:
