@@ -148,21 +148,29 @@ void CanViewer::clear()
  */
 void CanViewer::updateList()
 {
-    setUpdatesEnabled(false);
     const qint64 time = now();
     std::vector<quint32> silent;
+    bool heard = false;
     {
         // Told row by row, the list would look for each row among all of
         // them; it is painted again as a whole when updates come back on.
         const QSignalBlocker quiet(model());
         for (auto it = entries.begin(); it != entries.end(); ++it) {
-            if (!it->updated && time - it->lastTime > silenceMs)
+            if (!it->updated && time - it->lastTime > silenceMs) {
                 silent.push_back(it.key());
-            else if (it->updated && it->item)
-                writeRow(*it->item, *it);
+            } else if (it->updated) {
+                heard = true;
+                if (it->item)
+                    writeRow(*it->item, *it);
+            }
             it->updated = false;
         }
     }
+    // Nothing heard and nothing gone: the list stays as it is, unpainted, so
+    // that a quiet bus costs the open window next to nothing.
+    if (!heard && silent.empty())
+        return;
+    setUpdatesEnabled(false);
     // Erased after the walk: erasing moves later entries back, and at the
     // end of the table one may come round a second time.
     QList<QTreeWidgetItem *> gone;
