@@ -3,6 +3,7 @@
 #include <QCanBus>
 #include <QCanBusDevice>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QLoggingCategory>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -57,14 +58,28 @@ void qtClient(benchmark::State &state)
         state.SkipWithError("no virtualcan device");
         return;
     }
+    // Frames that come before the device says it is connected are not
+    // passed on.
+    const QDeadlineTimer connecting(5000);
+    while (device->state() != QCanBusDevice::ConnectedState && !connecting.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    if (device->state() != QCanBusDevice::ConnectedState) {
+        state.SkipWithError("virtualcan device not connected");
+        return;
+    }
     int received = 0;
     QObject::connect(device.get(), &QCanBusDevice::framesReceived,
                      [&] { received += int(device->readAllFrames().size()); });
     for (auto _ : state) {
         received = 0;
         hub.peer->write(hub.block);
-        while (received < framesPerBlock)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const QDeadlineTimer deadline(10000);
+        while (received < framesPerBlock && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        if (received < framesPerBlock) {
+            state.SkipWithError("frames missing");
+            return;
+        }
     }
     reportPerFrame(state);
 }
@@ -84,13 +99,18 @@ void ourClient(benchmark::State &state)
     for (auto _ : state) {
         int received = 0;
         hub.peer->write(hub.block);
-        while (received < framesPerBlock) {
+        const QDeadlineTimer deadline(10000);
+        while (received < framesPerBlock && !deadline.hasExpired()) {
             frames.clear();
             const int taken = link.take(frames, 1024);
             received += taken;
             // framesArrived wakes the loop once frames wait again.
             if (taken == 0)
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        }
+        if (received < framesPerBlock) {
+            state.SkipWithError("frames missing");
+            return;
         }
     }
     reportPerFrame(state);
