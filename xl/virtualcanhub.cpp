@@ -98,7 +98,7 @@ void VirtualCanHub::forward(const Client &from, int bus, QByteArrayView frameTex
         if (&to == &from || !(to.buses & (1u << bus)) || to.socket->state() != QAbstractSocket::ConnectedState)
             continue;
         if (to.socket->bytesToWrite() > maxBacklog) {
-            overrunFrames.fetch_add(1, std::memory_order_relaxed);
+            tally->count(wire::Fault::Unread);
             continue;
         }
         to.socket->write(frameText.data(), frameText.size());

@@ -38,9 +38,9 @@ public:
     // false when another process serves the port, which is as good.
     static bool ensureRunning(quint16 port);
 
+    // Lines dropped, by kind; Unread counts the frames not passed to a client
+    // whose backlog was full.
     quint64 dropped(wire::Fault fault) const { return tally->total(fault); }
-    // Frames not passed to a client whose backlog was full.
-    quint64 overrun() const { return overrunFrames.load(std::memory_order_relaxed); }
 
 private:
     struct Client
@@ -59,7 +59,6 @@ private:
     QTcpServer *server = nullptr;
     std::list<Client> clients;
     FaultTally *tally = nullptr;
-    std::atomic<quint64> overrunFrames{0};
 };
 
 } // namespace xl

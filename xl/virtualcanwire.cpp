@@ -86,6 +86,8 @@ const char *faultName(Fault fault)
         return "bad data";
     case Fault::UnknownBus:
         return "unknown bus";
+    case Fault::Unread:
+        return "not read by a client";
     }
     return "?";
 }

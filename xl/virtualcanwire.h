@@ -38,8 +38,9 @@ enum class Fault {
     BadData,     // odd or non-hex digits, more than 8 bytes for a classic frame,
                  // a length no CAN FD frame has
     UnknownBus,  // a bus other than can0 and can1
+    Unread,      // a frame for a client that has not read the ones before
 };
-constexpr int faultKinds = int(Fault::UnknownBus) + 1;
+constexpr int faultKinds = int(Fault::Unread) + 1;
 const char *faultName(Fault fault);
 
 // The longest line a sane peer sends: "can1:" + 10 digits + '#' + 6 flags
