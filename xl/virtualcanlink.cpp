@@ -17,25 +17,22 @@ public:
     {
     }
 
-    // Connects; ready is released once it is clear whether that worked.
+    // Connects; ready is released once it is clear whether that worked,
+    // with the reason in *error where it did not.
     void start(QSemaphore *ready, QString *error)
     {
+        opening = ready;
+        openError = error;
         socket = new QTcpSocket(this);
-        const auto settle = [ready, error](const QString &reason) {
-            if (!ready)
-                return;
-            *error = reason;
-            ready->release();
-        };
-        connect(socket, &QTcpSocket::connected, this, [this, ready] {
+        connect(socket, &QTcpSocket::connected, this, [this] {
             // On the wire before open() returns: a frame sent to the bus right
             // after it must find this client joined.
             socket->write(wire::connectLine(link.where.bus));
             socket->flush();
             connected = true;
-            ready->release();
+            settle({});
         });
-        connect(socket, &QTcpSocket::errorOccurred, this, [this, settle] {
+        connect(socket, &QTcpSocket::errorOccurred, this, [this] {
             if (connected)
                 link.connectionEnded(socket->errorString());
             else
@@ -73,11 +70,26 @@ public:
         }
         delete socket;
         socket = nullptr;
+        settle(QStringLiteral("closed"));
+        // Nothing may run in this thread once it has stopped.
+        tally.flush();
     }
 
     quint64 faults(wire::Fault fault) const { return tally.total(fault); }
 
 private:
+    // Once only: open() has gone on after the first answer, and with it what
+    // the pointers point to.
+    void settle(const QString &reason)
+    {
+        if (!opening)
+            return;
+        *openError = reason;
+        opening->release();
+        opening = nullptr;
+        openError = nullptr;
+    }
+
     void read()
     {
         char chunk[65536];
@@ -105,6 +117,8 @@ private:
     wire::LineSplitter splitter;
     std::vector<wire::Frame> frames;
     bool connected = false;
+    QSemaphore *opening = nullptr;  // open() waits on it until settled
+    QString *openError = nullptr;
 };
 
 VirtualCanLink::VirtualCanLink(VirtualCanAddress address, QObject *parent)
@@ -190,7 +204,6 @@ quint64 VirtualCanLink::takeDropped()
     const QMutexLocker locker(&lock);
     return std::exchange(dropped, 0);
 }
-
 
 void VirtualCanLink::hand(const std::vector<wire::Frame> &frames)
 {
