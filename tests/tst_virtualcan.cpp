@@ -147,25 +147,23 @@ private slots:
 
         RawHub hub(0);
         QVERIFY(hub.peer);
-        QTcpSocket *peer = hub.peer.get();
-        xl::VirtualCanLink &link = *hub.link;
         QByteArray joined;
-        QTRY_COMPARE((joined += peer->readAll()), QByteArray("connect:can0\n"));
+        QTRY_COMPARE((joined += hub.peer->readAll()), QByteArray("connect:can0\n"));
         takeTrace();
 
         // In pieces, as a slow peer sends it.
         for (qsizetype at = 0; at < line.size(); at += 65536)
-            peer->write(line.mid(at, 65536));
-        peer->write(saneLine);
+            hub.peer->write(line.mid(at, 65536));
+        hub.peer->write(saneLine);
         std::vector<Frame> frames;
         const int expected = fault == int(Fault::None) ? 2 : 1;
-        QTRY_COMPARE_WITH_TIMEOUT((link.take(frames, 10), int(frames.size())), expected, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT((hub.link->take(frames, 10), int(frames.size())), expected, 10000);
         QCOMPARE(frames.back().id, 291u);
         QCOMPARE(frames.back().flags, quint8(Frame::Extended));
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(frames.back().data.data()), frames.back().length),
                  QByteArray("\x01\x02"));
         if (fault != int(Fault::None))
-            QCOMPARE(link.faults(Fault(fault)), 1u);
+            QCOMPARE(hub.link->faults(Fault(fault)), 1u);
         QCOMPARE(takeTrace(), trace.isEmpty() ? QStringList() : QStringList{trace});
     }
 
@@ -210,18 +208,16 @@ private slots:
     {
         RawHub hub(1);
         QVERIFY(hub.peer);
-        QTcpSocket *peer = hub.peer.get();
-        xl::VirtualCanLink &link = *hub.link;
         const int sent = xl::VirtualCanLink::handoffCapacity + 1000;
         QByteArray lines;
         for (int i = 0; i < sent; ++i)
             lines += QByteArray::number(i % 2048) + "##\n";
-        peer->write(lines);
+        hub.peer->write(lines);
 
         quint64 dropped = 0;
-        QTRY_COMPARE_WITH_TIMEOUT((dropped += link.takeDropped()), 1000u, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT((dropped += hub.link->takeDropped()), 1000u, 10000);
         std::vector<Frame> frames;
-        QCOMPARE(link.take(frames, sent), xl::VirtualCanLink::handoffCapacity);
+        QCOMPARE(hub.link->take(frames, sent), xl::VirtualCanLink::handoffCapacity);
         QCOMPARE(frames.back().id, quint32((xl::VirtualCanLink::handoffCapacity - 1) % 2048));
     }
 
@@ -247,22 +243,20 @@ private slots:
         QFETCH(QByteArray, line);
         RawHub hub(1);
         QVERIFY(hub.peer);
-        QTcpSocket *peer = hub.peer.get();
-        xl::VirtualCanLink &link = *hub.link;
         Frame frame;
         frame.id = id;
         frame.flags = flags;
         frame.length = quint8(data.size());
         std::copy(data.begin(), data.end(), frame.data.begin());
-        QVERIFY(link.write(frame));
+        QVERIFY(hub.link->write(frame));
         QByteArray heard;
-        QTRY_COMPARE((heard += peer->readAll()), "connect:can1\n" + line);
+        QTRY_COMPARE((heard += hub.peer->readAll()), "connect:can1\n" + line);
 
         // The hub going away is said once, and nothing is written after it.
-        QSignalSpy lost(&link, &xl::VirtualCanLink::lost);
-        peer->close();
+        QSignalSpy lost(hub.link.get(), &xl::VirtualCanLink::lost);
+        hub.peer->close();
         QTRY_COMPARE(lost.count(), 1);
-        QVERIFY(!link.write(frame));
+        QVERIFY(!hub.link->write(frame));
     }
 };
 

@@ -30,10 +30,9 @@ bool waitForConnection(QCanBusDevice &device)
 
 } // namespace
 
-SerialBusChannel::SerialBusChannel(const QString &plugin, const QString &device,
-                                   const QString &interfaceName)
-    : SerialBusChannel(plugin + QLatin1Char(' ') + device, [plugin, interfaceName](QString *errorMessage) {
-        return QCanBus::instance()->createDevice(plugin, interfaceName, errorMessage);
+SerialBusChannel::SerialBusChannel(const QString &plugin, const QString &device)
+    : SerialBusChannel(plugin + QLatin1Char(' ') + device, [plugin, device](QString *errorMessage) {
+        return QCanBus::instance()->createDevice(plugin, device, errorMessage);
     })
 {
 }
@@ -157,15 +156,14 @@ std::vector<std::unique_ptr<SerialBusChannel>> findSerialBusChannels()
             devices << info.name();
         devices.sort();
         for (const QString &device : std::as_const(devices)) {
-            const QString interfaceName = serialBusInterface(plugin, device);
             // Some plugins (tinycan) list devices that their missing vendor
             // library can never open: only a device the plugin creates counts.
-            const std::unique_ptr<QCanBusDevice> probe(bus->createDevice(plugin, interfaceName, &error));
+            const std::unique_ptr<QCanBusDevice> probe(bus->createDevice(plugin, device, &error));
             if (!probe) {
                 qCInfo(lcSerialBus).noquote() << plugin << device << "skipped:" << error;
                 continue;
             }
-            found.push_back(std::make_unique<SerialBusChannel>(plugin, device, interfaceName));
+            found.push_back(std::make_unique<SerialBusChannel>(plugin, device));
         }
     }
     return found;

@@ -12,13 +12,12 @@
 namespace xl {
 
 // A channel on a Qt SerialBus device: a CAN adapter behind one of the plugins
-// (socketcan, peakcan, …), or any bus a plugin reaches. The
-// device exists only while the channel is on bus. Everything, its signals
-// included, runs in the GUI thread.
+// (socketcan, peakcan, …). The device exists only while the channel is on
+// bus. Everything, its signals included, runs in the GUI thread.
 //
-// Once the device fails (unplugged, bus off, the virtual bus's server gone)
-// the channel traces why, delivers nothing more and refuses every frame until
-// the last port has left the bus; a new activation then starts afresh.
+// Once the device fails (unplugged, bus off) the channel traces why, delivers
+// nothing more and refuses every frame until the last port has left the bus;
+// a new activation then starts afresh.
 class SerialBusChannel : public QObject, public Channel
 {
     Q_OBJECT
@@ -27,9 +26,8 @@ public:
     // Makes a device that is not yet connected, or returns nullptr and says why.
     using DeviceFactory = std::function<QCanBusDevice *(QString *errorMessage)>;
 
-    // The channel "<plugin> <device>" on the device that the plugin creates for
-    // interfaceName (for virtualcan a URL that names the bus's port).
-    explicit SerialBusChannel(const QString &plugin, const QString &device, const QString &interfaceName);
+    // The channel "<plugin> <device>" on the device that the plugin creates.
+    explicit SerialBusChannel(const QString &plugin, const QString &device);
     explicit SerialBusChannel(const QString &name, DeviceFactory factory);
     ~SerialBusChannel() override;
 

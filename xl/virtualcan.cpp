@@ -19,12 +19,6 @@ QString virtualCanInterface(const QString &device)
         .arg(device);
 }
 
-QString serialBusInterface(const QString &plugin, const QString &device)
-{
-    return plugin == virtualCanPlugin && !device.contains(QLatin1String("://")) ? virtualCanInterface(device)
-                                                                               : device;
-}
-
 bool VirtualCanAddress::isLoopback() const
 {
     return host == QLatin1String("localhost") || QHostAddress(host).isLoopback();

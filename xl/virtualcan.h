@@ -14,11 +14,6 @@ QString virtualCanInterface(const QString &device);
 
 inline const QString virtualCanPlugin = QStringLiteral("virtualcan");
 
-// The interface name from which plugin creates device: for virtualcan the bus
-// above, unless device is a full URL already; for every other plugin the
-// device's own name.
-QString serialBusInterface(const QString &plugin, const QString &device);
-
 // Where a virtual bus is: the hub's address and port, and the bus on it
 // (0 for can0, 1 for can1).
 struct VirtualCanAddress

@@ -54,7 +54,6 @@ XlStatus VirtualCanChannel::write(const XlEvent &frame)
 
 void VirtualCanChannel::takeFrames()
 {
-    takePending = false;
     if (!link || !failure().isEmpty())
         return;
     batch.clear();
@@ -72,10 +71,8 @@ void VirtualCanChannel::takeFrames()
     }
     lose(link->takeDropped());
     // The rest on a later turn, after whatever else waits.
-    if (taken == batchSize && !takePending) {
-        takePending = true;
+    if (taken == batchSize)
         QMetaObject::invokeMethod(this, &VirtualCanChannel::takeFrames, Qt::QueuedConnection);
-    }
 }
 
 std::vector<std::unique_ptr<VirtualCanChannel>> virtualCanChannels()

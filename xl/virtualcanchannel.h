@@ -40,7 +40,6 @@ private:
     VirtualCanAddress address;
     std::unique_ptr<VirtualCanLink> link;
     std::vector<wire::Frame> batch;
-    bool takePending = false;
 };
 
 // "virtualcan can0" and "virtualcan can1" on this machine's virtual buses.

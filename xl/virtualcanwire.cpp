@@ -71,25 +71,11 @@ bool parseBus(QByteArrayView text, int *bus)
 
 const char *faultName(Fault fault)
 {
-    switch (fault) {
-    case Fault::None:
-        return "none";
-    case Fault::TooLong:
-        return "too long";
-    case Fault::Malformed:
-        return "malformed";
-    case Fault::BadId:
-        return "bad identifier";
-    case Fault::BadFlags:
-        return "bad flags";
-    case Fault::BadData:
-        return "bad data";
-    case Fault::UnknownBus:
-        return "unknown bus";
-    case Fault::Unread:
-        return "not read by a client";
-    }
-    return "?";
+    // In the order of Fault.
+    static constexpr const char *names[faultKinds] = {
+        "none", "too long", "malformed", "bad identifier", "bad flags", "bad data", "unknown bus", "not read by a client",
+    };
+    return names[int(fault)];
 }
 
 Fault parseFrame(QByteArrayView line, Frame *frame)
