@@ -73,27 +73,22 @@ qint64 residentKiB()
     return statusKiB("VmRSS");
 }
 
-// CPU seconds (user and system) of a process or a thread, from its stat file:
-// fields 14 and 15, counted after the command name's closing parenthesis.
-double cpuSeconds(const QString &statPath)
-{
-    QFile stat(statPath);
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) / double(sysconf(_SC_CLK_TCK));
-}
-
-// The CPU seconds of this process's threads whose name starts with prefix.
-double threadCpuSeconds(const QString &prefix)
+// The CPU seconds a process's threads have run, but for those whose name
+// starts with except. The scheduler's own sum, exact to the nanosecond: the
+// ticks /proc/<pid>/stat counts miss a thread that wakes briefly and sleeps
+// again between two ticks, as the hub's and a bus client's threads do, and
+// would put their time on others.
+double cpuSeconds(qint64 pid, const QByteArray &except = {})
 {
     double seconds = 0;
-    const QDir tasks(QStringLiteral("/proc/self/task"));
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
     for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith(prefix.toLatin1()))
-            seconds += cpuSeconds(tasks.filePath(task + QStringLiteral("/stat")));
+        if (!except.isEmpty() && comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith(except))
+            continue;
+        QFile schedstat(tasks.filePath(task + QStringLiteral("/schedstat")));
+        if (schedstat.open(QIODevice::ReadOnly))
+            seconds += schedstat.readAll().split(' ').value(0).toDouble() / 1e9;
     }
     return seconds;
 }
@@ -182,10 +177,12 @@ int main(int argc, char *argv[])
     clock.start();
     driver.clock.start();
     std::vector<Phase> phases;
-    // The console's CPU time from the first load on, without its start-up
-    // nor the hub it runs for everyone.
-    const auto consoleCpu = [] { return cpuSeconds(QStringLiteral("/proc/self/stat")) - threadCpuSeconds(QStringLiteral("virtual bus hub")); };
-    const double consoleCpuAtStart = consoleCpu();
+    // The console's CPU time without the hub it runs for everyone, and
+    // canbusutil's, both from 5 s into the first load on, past their start-up.
+    const auto consoleCpu = [] { return cpuSeconds(QCoreApplication::applicationPid(), "virtual bus hub"); };
+    const auto canbusutilCpu = [&] { return cpuSeconds(canbusutil.processId()); };
+    double consoleCpuAtStart = -1;
+    double canbusutilCpuAtStart = 0;
     const auto startLoad = [&] {
         const QStringList &load = loads[nextLoad++];
         phases.push_back({flood && nextLoad == 2 ? "flood" : "full bus", clock.elapsed(), {}});
@@ -209,6 +206,10 @@ int main(int argc, char *argv[])
     probe.setTimerType(Qt::PreciseTimer);
     QObject::connect(&probe, &QTimer::timeout, [&] {
         const qint64 now = clock.elapsed();
+        if (consoleCpuAtStart < 0 && now >= 5000) {
+            consoleCpuAtStart = consoleCpu();
+            canbusutilCpuAtStart = canbusutilCpu();
+        }
         phases.back().delays.push_back(std::max<qint64>(0, now - last - probeMs));
         last = now;
         // A finished download shows as the title going back to "(init)".
@@ -246,7 +247,7 @@ int main(int argc, char *argv[])
     const auto *lostLabel = console->findChild<QLabel *>(QStringLiteral("lostFrames"));
     const qint64 residentAtEnd = residentKiB();
     const double consoleCpuUnderLoad = consoleCpu() - consoleCpuAtStart;
-    const double canbusutilCpu = cpuSeconds(QStringLiteral("/proc/%1/stat").arg(canbusutil.processId()));
+    const double canbusutilCpuUnderLoad = canbusutilCpu() - canbusutilCpuAtStart;
     canbusutil.terminate();
     canbusutil.waitForFinished(5000);
     devsim.terminate();
@@ -263,8 +264,8 @@ int main(int argc, char *argv[])
         std::printf("resident memory 30 s after the flood %lld KiB; of it allocated (RssAnon) %lld KiB, "
                     "at the start %lld KiB\n",
                     residentAfterFlood, allocatedAfterFlood, allocatedAtStart);
-    std::printf("CPU seconds under the load: console %.2f (without the virtual bus's hub it runs), canbusutil %.2f\n",
-                consoleCpuUnderLoad, canbusutilCpu);
+    std::printf("CPU seconds from 5 s into the load to its end: console %.2f (without the virtual bus's hub it runs), canbusutil %.2f\n",
+                consoleCpuUnderLoad, canbusutilCpuUnderLoad);
     for (size_t i = 0; i < phases.size(); ++i)
         phases[i].print(driver.pollsPerSecond, i + 1 < phases.size() ? phases[i + 1].startMs : clock.elapsed());
     console->close();
