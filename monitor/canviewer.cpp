@@ -1,6 +1,6 @@
 #include "canviewer.h"
 
-#include "console/protocol.h"
+#include "protocol/deviceprotocol.h"
 
 #include <QHeaderView>
 
