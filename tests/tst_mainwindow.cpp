@@ -595,7 +595,7 @@ private slots:
         VectorCAN::Message msg;
         list.handleMsg(msg);
         QVERIFY(QMetaObject::invokeMethod(&list, "updateList"));
-        QCOMPARE(QFontInfo(list.topLevelItem(0)->font(4)).family(), QStringLiteral("SmoothTTF"));
+        QCOMPARE(QFontInfo(list.topLevelItem(0)->font(CanViewer::DataColumn)).family(), QStringLiteral("SmoothTTF"));
     }
 };
 
