@@ -46,7 +46,7 @@ bool BusNode::attachSerialBus(const QString &plugin, const QString &interface, i
     if (!bus || !xl::connectSerialBusDevice(*bus, bitRate, timeoutMs, reason))
         return false;
     connect(bus.get(), &QCanBusDevice::framesReceived, this, [this] {
-        for (const QCanBusFrame &frame : xl::readDataFrames(*bus, QStringLiteral("korvel-devsim")))
+        for (const QCanBusFrame &frame : xl::readDataFrames(*bus, QStringLiteral("simulated device")))
             faults.receive(frame);
     });
     connect(bus.get(), &QCanBusDevice::errorOccurred, this, [this] {
