@@ -1,6 +1,6 @@
 #include "app/consolefont.h"
 #include "app/mainwindow.h"
-#include "xl/systemdriver.h"
+#include "app/systemdriver.h"
 
 #include <QApplication>
 
@@ -10,7 +10,7 @@ int main(int argc, char *argv[])
     registerConsoleFont();
     // The machine's CAN channels, there before the window lists them and
     // until after it has closed its port.
-    xl::SystemDriver driver;
+    app::SystemDriver driver;
     MainWindow window;
     window.show();
     return app.exec();

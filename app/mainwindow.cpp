@@ -2,7 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "can/canchannelselectdlg.h"
-#include "console/protocol.h"
+#include "protocol/deviceprotocol.h"
 #include "monitor/canwindow.h"
 
 #include <QCloseEvent>

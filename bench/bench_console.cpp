@@ -32,9 +32,9 @@ constexpr int batch = 2500;
 void receivePath(benchmark::State &state)
 {
     const auto identifiers = quint32(state.range(0));
-    ScriptedDriver driver;
-    ScriptedChannel *bus = driver.addScriptedChannel(QStringLiteral("CAN 1"));
-    std::unique_ptr<MainWindow> window = startConsole(QDialogButtonBox::Ok);
+    tests::ScriptedDriver driver;
+    tests::ScriptedChannel *bus = driver.addScriptedChannel(QStringLiteral("CAN 1"));
+    std::unique_ptr<MainWindow> window = tests::startConsole(QDialogButtonBox::Ok);
     window->findChild<QAbstractButton *>(QStringLiteral("showCANView"))->click();
     VectorCAN &can = ConsoleBench::can(*window);
     const QByteArray data = QByteArray::fromHex("0102030405060708");
@@ -65,7 +65,7 @@ void touchpadDownload(benchmark::State &state)
     device.setMatrixSize(255, 255);
     driver.addChannel(std::move(channel));
     xl::Driver::install(&driver);
-    std::unique_ptr<MainWindow> window = startConsole(QDialogButtonBox::Ok);
+    std::unique_ptr<MainWindow> window = tests::startConsole(QDialogButtonBox::Ok);
     auto *download = window->findChild<QGroupBox *>(QStringLiteral("readTPraw"));
     for (auto _ : state) {
         // Unchecked once the download runs, it goes on to its end and stops.

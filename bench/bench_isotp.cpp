@@ -1,4 +1,4 @@
-#include "console/protocol.h"
+#include "protocol/deviceprotocol.h"
 #include "isotp/isotptx.h"
 #include "tests/support/scripteddriver.h"
 
@@ -16,8 +16,8 @@ void sendLongest(benchmark::State &state)
 {
     // The first frame carries 6 bytes, each consecutive frame up to 7.
     constexpr int frames = 1 + (ISOTPTX::maxLength - 6 + 7 - 1) / 7;
-    ScriptedDriver driver;
-    ScriptedChannel *bus = driver.addScriptedChannel(QStringLiteral("CAN 1"));
+    tests::ScriptedDriver driver;
+    tests::ScriptedChannel *bus = driver.addScriptedChannel(QStringLiteral("CAN 1"));
     VectorCAN can;
     can.open(0, 500000, QStringLiteral("bench"));
     const QByteArray message(ISOTPTX::maxLength, 'x');

@@ -1,7 +1,7 @@
 #include "app/consolefont.h"
 #include "runbenchmarks.h"
 #include "tests/support/startconsole.h"
-#include "xl/systemdriver.h"
+#include "app/systemdriver.h"
 
 #include <QApplication>
 #include <QTest>
@@ -27,8 +27,8 @@ int startConsoleOnce(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     registerConsoleFont();
-    xl::SystemDriver driver;
-    std::unique_ptr<MainWindow> window = startConsole(QDialogButtonBox::Ok);
+    app::SystemDriver driver;
+    std::unique_ptr<MainWindow> window = tests::startConsole(QDialogButtonBox::Ok);
     return QTest::qWaitForWindowExposed(window.get()) ? 0 : 1;
 }
 

@@ -1,9 +1,10 @@
-# korvel_add_test(<name> <sources>...)
-# One test executable per class or subsystem, registered with CTest and run
-# without a display.
+# korvel_add_test(<name> <sources>... LINK <libraries>...)
+# One test executable per class or subsystem, linked with the narrowest of our
+# libraries it needs, registered with CTest and run without a display.
 function(korvel_add_test name)
-    add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE korvel korveltestsupport Qt6::Test)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "LINK")
+    add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
+    target_link_libraries(${name} PRIVATE ${arg_LINK} Qt6::Test)
     add_test(NAME ${name} COMMAND ${name})
     set(env "QT_QPA_PLATFORM=offscreen")
     if(KORVEL_SANITIZE)

@@ -1,16 +1,9 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "console/protocol.h"
+#include "protocol/deviceprotocol.h"
 #include "monitor/canwindow.h"
 
-/*
- * Device requests and replies are 8-byte frames on 29-bit identifiers:
- *
- *   byte 0    0x20
- *   byte 1    sub-command: 0x01 pressure, 0x02 touchpad header, 0x03 touchpad data
- *   byte 2-7  arguments (requests) or payload (replies), big-endian
- */
 void MainWindow::canReceive()
 {
     VectorCAN::Message msg;
@@ -58,8 +51,7 @@ void MainWindow::sendDeviceRequest(quint8 subCommand, quint8 row, quint8 column)
 
 void MainWindow::sendNMH()
 {
-    static const quint8 nmh[8] = {0x73, 0x00, 0x04, 0x01, 0x08, 0x00, 0x01, 0x00};
-    can.transmit(protocol::nmhId, true, 8, nmh);
+    can.transmit(protocol::nmhId, true, quint8(protocol::nmhFrame.size()), protocol::nmhFrame.data());
 }
 
 void MainWindow::on_sendNMH_clicked()
@@ -72,6 +64,5 @@ void MainWindow::on_sendNMH_clicked()
 
 void MainWindow::on_activateTPDiag_clicked()
 {
-    static const char activation[6] = {char(0xC8), 0x01, 0x11, 0x04, 0x20, 0x20};
-    isotp.send(activation, sizeof activation);
+    isotp.send(protocol::activation.data(), int(protocol::activation.size()));
 }

@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "console/protocol.h"
+#include "protocol/deviceprotocol.h"
 
 #include <QtEndian>
 
@@ -109,24 +109,14 @@ void MainWindow::computePressureCalibration()
     ui->pressure6->setText(QString::number(calDiv));
 }
 
-/*
- * The calibration message, ten bytes over ISO-TP:
- *
- *   C8 02 11 10 32 1E  sens1Mul sens1Div calMul calDiv   (low byte of each)
- *
- * The reset message writes the neutral factors:
- *
- *   C8 02 11 10 FF 00  01 01 01 01
- */
+// The low byte of each factor.
 void MainWindow::on_pressureCalibSave_clicked()
 {
-    const char message[10] = {char(0xC8), 0x02, 0x11, 0x10, 0x32, 0x1E,
-                              char(sens1Mul), char(sens1Div), char(calMul), char(calDiv)};
-    isotp.send(message, sizeof message);
+    const char factors[] = {char(sens1Mul), char(sens1Div), char(calMul), char(calDiv)};
+    isotp.send(protocol::bytes(protocol::calibrationHead).toByteArray() + QByteArray(factors, sizeof factors));
 }
 
 void MainWindow::on_pressureReset_clicked()
 {
-    static const char reset[10] = {char(0xC8), 0x02, 0x11, 0x10, char(0xFF), 0x00, 0x01, 0x01, 0x01, 0x01};
-    isotp.send(reset, sizeof reset);
+    isotp.send(protocol::calibrationReset.data(), int(protocol::calibrationReset.size()));
 }

@@ -1,18 +1,10 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "console/protocol.h"
+#include "protocol/deviceprotocol.h"
 
-/*
- * The touchpad's raw matrix, fetched four bytes at a time:
- *
- *   copy request  20 02 00 00 00 00 00 00  → header  20 02 rows columns
- *   data request  20 03 row col 00 00 00 00 → data    20 03 row col b0 b1 b2 b3
- *
- * The data reply echoes the position it was asked for; its four bytes run on
- * in row-major order. Unanswered requests are resent every 50 ms (copy) or
- * 30 ms (data) until an answer comes.
- */
+// The touchpad's raw matrix, fetched four bytes at a time. Unanswered
+// requests are resent every 50 ms (copy) or 30 ms (data) until an answer comes.
 namespace {
 constexpr int copyResendMs = 50;
 constexpr int dataResendMs = 30;

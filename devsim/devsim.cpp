@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace devsim {
+
 namespace {
 
 constexpr int connectTimeoutMs = 5000;
@@ -52,10 +54,12 @@ DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
     sim::KorvelDevice &device = node.device();
     device.setMatrixSize(options.rows, options.columns);
     device.setFlowControl(quint8(options.blockSize), quint8(options.stMin));
-    device.setLatency(options.latencyMs);
     device.setSeed(quint32(options.seed));
-    device.setDropRate(options.dropRate);
-    device.setDuplicateRate(options.duplicateRate);
+    sim::FaultyLink &link = node.link();
+    link.setLatency(options.latencyMs);
+    link.setSeed(quint32(options.seed));
+    link.setDropRate(options.dropRate);
+    link.setDuplicateRate(options.duplicateRate);
 
     connect(&device, &sim::KorvelDevice::messageHandled, this, [](const QString &summary) { print(stdout, summary); });
     connect(&device, &sim::KorvelDevice::snapshotTaken, this, [this](int rows, int columns) {
@@ -117,3 +121,5 @@ void DevSim::report(const QString &message) const
     print(stderr, QStringLiteral("%1: %2 %3: %4")
                       .arg(QCoreApplication::applicationName(), options.plugin, options.interface, message));
 }
+
+} // namespace devsim

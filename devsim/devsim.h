@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QSocketNotifier>
 
+namespace devsim {
+
 // The program korvel-devsim: the simulated device on the bus its options name,
 // with one line on stdout for every ISO-TP message and matrix copy the device
 // takes, so that the user sees what the console wrote. It ends with 0 on
@@ -30,3 +32,5 @@ private:
     bool onBus = false;
     QSocketNotifier stopNotifier{QSocketNotifier::Read};
 };
+
+} // namespace devsim

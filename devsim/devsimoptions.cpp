@@ -1,6 +1,6 @@
 #include "devsim/devsimoptions.h"
 
-#include "xl/virtualcan.h"
+#include "xl/virtualcanaddress.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -9,6 +9,8 @@
 #include <climits>
 #include <cstdio>
 #include <vector>
+
+namespace devsim {
 
 namespace {
 
@@ -126,3 +128,5 @@ std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments)
     }
     return options;
 }
+
+} // namespace devsim

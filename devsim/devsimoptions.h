@@ -1,11 +1,13 @@
 #pragma once
 
-#include "xl/virtualcan.h"
+#include "xl/virtualcanaddress.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+
+namespace devsim {
 
 // What korvel-devsim was asked for on its command line.
 struct DevSimOptions
@@ -27,3 +29,5 @@ struct DevSimOptions
 // --help, --version and unknown options end the program as QCommandLineParser
 // does; a value out of range is reported on stderr and gives no options.
 std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments);
+
+} // namespace devsim

@@ -1,4 +1,4 @@
-#include "console/protocol.h"
+#include "protocol/deviceprotocol.h"
 #include "fuzz/fuzzinput.h"
 #include "monitor/canwindow.h"
 #include "tests/support/scripteddriver.h"
@@ -35,17 +35,17 @@ XlEvent deviceReply(quint8 subCommand, quint8 row = 0, quint8 column = 0)
 
 // The bus; while answering, also the device at its end, which answers every
 // request for touchpad data with zeros.
-class DeviceChannel : public ScriptedChannel
+class DeviceChannel : public tests::ScriptedChannel
 {
 public:
-    using ScriptedChannel::ScriptedChannel;
+    using tests::ScriptedChannel::ScriptedChannel;
 
     XlStatus write(const XlEvent &frame) override
     {
         if (answering && frame.id == (protocol::requestId | XL_CAN_EXT_MSG_ID)
             && frame.data[1] == protocol::touchpadData)
             inject(deviceReply(protocol::touchpadData, frame.data[2], frame.data[3]));
-        return ScriptedChannel::write(frame);
+        return tests::ScriptedChannel::write(frame);
     }
 
     bool answering = false;
@@ -61,9 +61,9 @@ DeviceChannel *addDeviceChannel(xl::Driver &driver)
 
 struct Console
 {
-    ScriptedDriver driver;
+    tests::ScriptedDriver driver;
     DeviceChannel *bus = addDeviceChannel(driver);
-    std::unique_ptr<MainWindow> window = startConsole(QDialogButtonBox::Ok);
+    std::unique_ptr<MainWindow> window = tests::startConsole(QDialogButtonBox::Ok);
 
     QPushButton *button(const char *name) const { return window->findChild<QPushButton *>(QLatin1String(name)); }
     QGroupBox *box(const char *name) const { return window->findChild<QGroupBox *>(QLatin1String(name)); }
@@ -88,12 +88,12 @@ struct Console
         downloadEmptyMatrix();
 
         // Unchecked, the group box disables the buttons in it.
-        toggle(box("readPressureSensors"), true);
+        tests::toggle(box("readPressureSensors"), true);
         receive(deviceReply(protocol::pressureValues));
         button("pressureUnstressed")->click();
         button("pressureStressed")->click();
-        toggle(box("readPressureSensors"), false);
-        toggle(box("readPressureSensors"), true);
+        tests::toggle(box("readPressureSensors"), false);
+        tests::toggle(box("readPressureSensors"), true);
 
         window->statusBar()->clearMessage();
         openEmptyActivityWindow();
@@ -143,10 +143,10 @@ struct Console
     void downloadEmptyMatrix()
     {
         bus->answering = true;
-        toggle(box("readTPraw"), false);
+        tests::toggle(box("readTPraw"), false);
         QMetaObject::invokeMethod(window.get(), "advanceTPRaw");
         QApplication::processEvents();
-        toggle(box("readTPraw"), true);
+        tests::toggle(box("readTPraw"), true);
         receive(deviceReply(protocol::touchpadHeader));
         bus->answering = false;
     }
@@ -188,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             continue;
         case 6: {
             QGroupBox *target = console.box(input.take<quint8>() & 1 ? "readTPraw" : "readPressureSensors");
-            toggle(target, !target->isChecked());
+            tests::toggle(target, !target->isChecked());
             continue;
         }
         }

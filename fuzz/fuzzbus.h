@@ -16,7 +16,7 @@ struct FuzzBus
             abort();
     }
 
-    ScriptedDriver driver;
-    ScriptedChannel *bus;
+    tests::ScriptedDriver driver;
+    tests::ScriptedChannel *bus;
     VectorCAN can;
 };

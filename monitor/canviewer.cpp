@@ -1,6 +1,6 @@
 #include "canviewer.h"
 
-#include "console/protocol.h"
+#include "protocol/deviceprotocol.h"
 
 #include <QHeaderView>
 
@@ -88,17 +88,17 @@ CanViewer::CanViewer(QWidget *parent)
 {
     QFont rowFont(QStringLiteral("SmoothTTF"), 9, -1, false);
     rowFont.setStyleStrategy(QFont::NoAntialias);
-    for (int column = 1; column <= 3; ++column)
+    for (int column = IdColumn; column <= DlcColumn; ++column)
         rowPrototype.setTextAlignment(column, Qt::AlignRight);
-    for (int column = 0; column < 5; ++column)
+    for (int column = 0; column < ColumnCount; ++column)
         rowPrototype.setFont(column, rowFont);
 
     clock.start();
     setHeaderLabels({tr("Richtung"), tr("ID"), tr("Intervall (ms)"), tr("DLC"), tr("Daten")});
     setAlternatingRowColors(true);
-    for (int column = 1; column <= 3; ++column)
+    for (int column = IdColumn; column <= DlcColumn; ++column)
         headerItem()->setTextAlignment(column, Qt::AlignRight);
-    header()->setSectionResizeMode(4, QHeaderView::Stretch);
+    header()->setSectionResizeMode(DataColumn, QHeaderView::Stretch);
 
     connect(&refreshTimer, &QTimer::timeout, this, &CanViewer::updateList);
     refreshTimer.start(refreshMs);
@@ -137,13 +137,6 @@ void CanViewer::clear()
  * One refresh: every entry with a frame since the last refresh gets its row
  * rewritten, every entry silent for more than 10 s goes with its row, and
  * entries without a row get one while there is room, the first by ID first.
- *
- *   column 0  "RX" or "TX", the direction of the latest frame
- *   column 1  the identifier, "07f" (standard) or "*17faf073" (extended)
- *   column 2  ms between the two latest frames, empty after the first one
- *   column 3  the DLC
- *   column 4  the data bytes, each as two hex digits and a blank: "01 a0 ff "
- *
  * Below them, while entries wait, a last row counts them.
  */
 void CanViewer::updateList()
@@ -216,7 +209,7 @@ QList<QTreeWidgetItem *> CanViewer::createRows(qsizetype room)
     for (auto it = waiting.begin(); it != last; ++it) {
         // Outside the tree a row is written without the tree hearing of each change.
         auto *row = new QTreeWidgetItem(rowPrototype);
-        row->setText(1, idText(it->second));
+        row->setText(IdColumn, idText(it->second));
         Entry &entry = entries[it->second];
         writeRow(*row, entry);
         entry.item = row;
@@ -227,11 +220,11 @@ QList<QTreeWidgetItem *> CanViewer::createRows(qsizetype room)
 
 void CanViewer::writeRow(QTreeWidgetItem &row, const Entry &entry)
 {
-    row.setText(0, entry.tx ? QStringLiteral("TX") : QStringLiteral("RX"));
+    row.setText(DirectionColumn, entry.tx ? QStringLiteral("TX") : QStringLiteral("RX"));
     if (entry.intervalMs >= 0)
-        row.setText(2, QString::number(entry.intervalMs));
-    row.setText(3, QString::number(entry.dlc));
-    row.setText(4, dataText(entry.data, storedBytes(entry.dlc)));
+        row.setText(IntervalColumn, QString::number(entry.intervalMs));
+    row.setText(DlcColumn, QString::number(entry.dlc));
+    row.setText(DataColumn, dataText(entry.data, storedBytes(entry.dlc)));
 }
 
 // The rows are ordered as sorting by the ID column orders them, and the ID
@@ -245,19 +238,19 @@ void CanViewer::insertRows(const QList<QTreeWidgetItem *> &rows)
     int at = 0;
     for (auto first = rows.begin(); first != rows.end();) {
         // The existing row the next new ones go before, and how many of them do.
-        const QString id = (*first)->text(1);
+        const QString id = (*first)->text(IdColumn);
         int end = count;
         while (at < end) {
             const int middle = at + (end - at) / 2;
-            if (topLevelItem(middle)->text(1) < id)
+            if (topLevelItem(middle)->text(IdColumn) < id)
                 at = middle + 1;
             else
                 end = middle;
         }
         auto last = rows.end();
         if (at < count) {
-            const QString next = topLevelItem(at)->text(1);
-            last = std::find_if(first, rows.end(), [&](const QTreeWidgetItem *row) { return !(row->text(1) < next); });
+            const QString next = topLevelItem(at)->text(IdColumn);
+            last = std::find_if(first, rows.end(), [&](const QTreeWidgetItem *row) { return !(row->text(IdColumn) < next); });
         }
         const QList<QTreeWidgetItem *> run(first, last);
         insertTopLevelItems(at, run);
@@ -266,7 +259,7 @@ void CanViewer::insertRows(const QList<QTreeWidgetItem *> &rows)
         first = last;
     }
     // Sorting would have marked the column too.
-    header()->setSortIndicator(1, Qt::AscendingOrder);
+    header()->setSortIndicator(IdColumn, Qt::AscendingOrder);
 }
 
 // Every row taken out and put back in order at once; the rows of silent
@@ -296,7 +289,7 @@ void CanViewer::rebuildRows(const QList<QTreeWidgetItem *> &gone)
     if (waitingRow)
         rows.append(waitingRow);
     addTopLevelItems(rows);
-    header()->setSortIndicator(1, Qt::AscendingOrder);
+    header()->setSortIndicator(IdColumn, Qt::AscendingOrder);
 
     if (current)
         setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
@@ -315,7 +308,7 @@ void CanViewer::showWaiting(qsizetype count)
         waitingRow = new QTreeWidgetItem(rowPrototype);
         addTopLevelItem(waitingRow);
     }
-    waitingRow->setText(0, count == 1 ? tr("… 1 weitere Kennung") : tr("… %1 weitere Kennungen").arg(count));
+    waitingRow->setText(DirectionColumn, count == 1 ? tr("… 1 weitere Kennung") : tr("… %1 weitere Kennungen").arg(count));
     // Across the columns; a list made again has forgotten it.
     if (!waitingRow->isFirstColumnSpanned())
         waitingRow->setFirstColumnSpanned(true);

@@ -20,6 +20,16 @@ class CanViewer : public QTreeWidget
 public:
     explicit CanViewer(QWidget *parent = nullptr);
 
+    // The columns of a row, left to right.
+    enum Column {
+        DirectionColumn,  // "RX" or "TX", the direction of the latest frame
+        IdColumn,         // the identifier, "07f" (standard) or "*17faf073" (extended)
+        IntervalColumn,   // ms between the two latest frames, empty after the first one
+        DlcColumn,        // the DLC
+        DataColumn,       // the data bytes, each as two hex digits and a blank: "01 a0 ff "
+        ColumnCount
+    };
+
     // Rows for identifiers, few enough for a refresh that fills them all to
     // stay well within a frame's time.
     static constexpr int maxRows = 10000;

@@ -11,7 +11,7 @@ CANWindow::CANWindow(QWidget *parent)
     // The form's header item has texts for four columns until the texts are
     // translated, so the data column is taken out and added again on the way
     // and comes back without the stretch the list gave it.
-    ui->canView->header()->setSectionResizeMode(4, QHeaderView::Stretch);
+    ui->canView->header()->setSectionResizeMode(CanViewer::DataColumn, QHeaderView::Stretch);
     setAttribute(Qt::WA_DeleteOnClose, true);
 }
 

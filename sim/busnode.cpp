@@ -1,8 +1,8 @@
 #include "sim/busnode.h"
 
-#include <QCanBus>
-#include <QCanBusFrame>
-#include <QVariant>
+#include "xl/serialbusdevice.h"
+
+#include <QTimer>
 
 #include <cstring>
 
@@ -15,61 +15,66 @@ constexpr int bitRate = 500000;
 BusNode::BusNode(QObject *parent)
     : QObject(parent)
 {
-    connectTimeout.setSingleShot(true);
-    connect(&connectTimeout, &QTimer::timeout, this,
-            [this] { fail(tr("no connection after %1 ms").arg(connectTimeout.interval())); });
-    connect(&simulated, &KorvelDevice::frameOut, this, &BusNode::transmit);
+    connect(&simulated, &KorvelDevice::frameOut, &faults, &FaultyLink::send);
+    connect(&faults, &FaultyLink::received, &simulated, &KorvelDevice::handleFrame);
+    connect(&faults, &FaultyLink::sent, this, &BusNode::transmit);
 }
 
-BusNode::~BusNode() = default;
+// The bus goes before the device it would otherwise call.
+BusNode::~BusNode()
+{
+    bus.reset();
+    virtualBus.reset();
+}
 
+// Attached or not, it is said from the event loop, so that attach() returns
+// before anything is reported.
 void BusNode::attach(const QString &plugin, const QString &interface, int timeoutMs)
 {
-    if (plugin == xl::virtualCanPlugin) {
-        attachVirtual(interface, timeoutMs);
-        return;
-    }
     QString reason;
-    bus = QCanBus::instance()->createDevice(plugin, interface, &reason);
-    if (bus) {
-        bus->setParent(this);
-        // Queued, like the failures below, so that attach() returns before
-        // anything is reported.
-        connect(bus, &QCanBusDevice::stateChanged, this, &BusNode::onStateChanged, Qt::QueuedConnection);
-        connect(bus, &QCanBusDevice::framesReceived, this, &BusNode::receiveFrames);
-        connect(bus, &QCanBusDevice::errorOccurred, this, [this] {
-            if (bus->state() == QCanBusDevice::ConnectedState)
-                emit problem(bus->errorString());
-        });
-        // Plugins without a bit rate of their own (virtualcan) ignore it; socketcan
-        // leaves it to the interface's configuration when it may not set it.
-        bus->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(bitRate));
-        // Some plugins take any interface name and only flag it as wrong.
-        if (bus->error() == QCanBusDevice::NoError && bus->connectDevice()) {
-            connectTimeout.start(timeoutMs);
-            return;
-        }
-        reason = bus->errorString();
-    }
-    QTimer::singleShot(0, this, [this, reason] { fail(reason); });
+    const bool on = plugin == xl::virtualCanPlugin ? attachVirtual(interface, timeoutMs, &reason)
+                                                   : attachSerialBus(plugin, interface, timeoutMs, &reason);
+    if (on)
+        QTimer::singleShot(0, this, &BusNode::attached);
+    else
+        QTimer::singleShot(0, this, [this, reason] { fail(reason); });
 }
 
-// Attached or not, it is said from the event loop, as for the other plugins.
-void BusNode::attachVirtual(const QString &interface, int timeoutMs)
+bool BusNode::attachSerialBus(const QString &plugin, const QString &interface, int timeoutMs, QString *reason)
 {
-    QString reason;
-    const std::optional<xl::VirtualCanAddress> address = xl::parseVirtualCanAddress(interface, &reason);
-    if (address) {
-        link = std::make_unique<xl::VirtualCanLink>(*address);
-        if (link->open(timeoutMs, &reason)) {
-            connect(link.get(), &xl::VirtualCanLink::framesArrived, this, &BusNode::receiveVirtualFrames);
-            connect(link.get(), &xl::VirtualCanLink::lost, this, &BusNode::fail);
-            QTimer::singleShot(0, this, &BusNode::attached);
-            return;
+    bus = xl::createSerialBusDevice(plugin, interface, reason);
+    if (!bus || !xl::connectSerialBusDevice(*bus, bitRate, timeoutMs, reason))
+        return false;
+    connect(bus.get(), &QCanBusDevice::framesReceived, this, [this] {
+        for (const QCanBusFrame &frame : xl::readDataFrames(*bus, QStringLiteral("simulated device")))
+            faults.receive(frame);
+    });
+    connect(bus.get(), &QCanBusDevice::errorOccurred, this, [this] {
+        if (bus->state() == QCanBusDevice::ConnectedState)
+            emit problem(bus->errorString());
+    });
+    connect(bus.get(), &QCanBusDevice::stateChanged, this, [this](QCanBusDevice::CanBusDeviceState state) {
+        if (state == QCanBusDevice::UnconnectedState) {
+            const QString why = bus->errorString();
+            fail(why.isEmpty() ? tr("the bus closed the connection") : why);
         }
-        link.reset();
+    });
+    return true;
+}
+
+bool BusNode::attachVirtual(const QString &interface, int timeoutMs, QString *reason)
+{
+    const std::optional<xl::VirtualCanAddress> address = xl::parseVirtualCanAddress(interface, reason);
+    if (!address)
+        return false;
+    virtualBus = std::make_unique<xl::VirtualCanLink>(*address);
+    if (!virtualBus->open(timeoutMs, reason)) {
+        virtualBus.reset();
+        return false;
     }
-    QTimer::singleShot(0, this, [this, reason] { fail(reason); });
+    connect(virtualBus.get(), &xl::VirtualCanLink::framesArrived, this, &BusNode::receiveVirtualFrames);
+    connect(virtualBus.get(), &xl::VirtualCanLink::lost, this, &BusNode::fail);
+    return true;
 }
 
 void BusNode::fail(const QString &reason)
@@ -77,58 +82,37 @@ void BusNode::fail(const QString &reason)
     if (off)
         return;
     off = true;
-    connectTimeout.stop();
     emit failed(reason);
-}
-
-void BusNode::onStateChanged(QCanBusDevice::CanBusDeviceState state)
-{
-    if (state == QCanBusDevice::ConnectedState && connectTimeout.isActive()) {
-        connectTimeout.stop();
-        emit attached();
-    } else if (state == QCanBusDevice::UnconnectedState) {
-        const QString reason = bus->errorString();
-        fail(reason.isEmpty() ? tr("the bus closed the connection") : reason);
-    }
-}
-
-void BusNode::receiveFrames()
-{
-    for (const QCanBusFrame &frame : bus->readAllFrames()) {
-        if (!frame.isValid() || frame.frameType() != QCanBusFrame::DataFrame)
-            continue;
-        const QByteArray payload = frame.payload();
-        simulated.handleFrame(frame.frameId(), frame.hasExtendedFrameFormat(), int(payload.size()),
-                              reinterpret_cast<const quint8 *>(payload.constData()));
-    }
 }
 
 void BusNode::receiveVirtualFrames()
 {
     received.clear();
-    link->take(received, xl::VirtualCanLink::handoffCapacity);
+    virtualBus->take(received, xl::VirtualCanLink::handoffCapacity);
     for (const xl::wire::Frame &frame : received) {
-        if (frame.has(xl::wire::Frame::RemoteRequest))
+        if (!frame.isClassicData())
             continue;
-        simulated.handleFrame(frame.id, frame.has(xl::wire::Frame::Extended), frame.length, frame.data.data());
+        QCanBusFrame in(frame.id, QByteArray(reinterpret_cast<const char *>(frame.data.data()), frame.length));
+        in.setExtendedFrameFormat(frame.has(xl::wire::Frame::Extended));
+        faults.receive(in);
     }
 }
 
 // A frame the bus refuses is reported by the plugin through errorOccurred().
-void BusNode::transmit(quint32 id, bool extended, const QByteArray &data)
+void BusNode::transmit(const QCanBusFrame &frame)
 {
-    if (link) {
-        xl::wire::Frame frame;
-        frame.id = id;
-        frame.flags = extended ? xl::wire::Frame::Extended : 0;
-        frame.length = quint8(qMin<qsizetype>(data.size(), 8));
-        std::memcpy(frame.data.data(), data.constData(), frame.length);
-        link->write(frame);
+    if (!virtualBus) {
+        if (bus)
+            bus->writeFrame(frame);
         return;
     }
-    QCanBusFrame frame(id, data);
-    frame.setExtendedFrameFormat(extended);
-    bus->writeFrame(frame);
+    const QByteArray payload = frame.payload();
+    xl::wire::Frame out;
+    out.id = frame.frameId();
+    out.flags = frame.hasExtendedFrameFormat() ? xl::wire::Frame::Extended : 0;
+    out.length = quint8(qMin<qsizetype>(payload.size(), 8));
+    std::memcpy(out.data.data(), payload.constData(), out.length);
+    virtualBus->write(out);
 }
 
 } // namespace sim

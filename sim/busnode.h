@@ -1,19 +1,22 @@
 #pragma once
 
+#include "sim/faultylink.h"
 #include "sim/korveldevice.h"
 #include "xl/virtualcanlink.h"
 
 #include <QCanBusDevice>
 #include <QObject>
 #include <QString>
-#include <QTimer>
+
+#include <memory>
+#include <vector>
 
 namespace sim {
 
 // The simulated device as a node on a Qt SerialBus bus, or on a virtual bus
-// through our own client, in place of the real one: data frames from the bus
-// reach the device, and the device's frames go onto the bus with 29-bit
-// identifiers.
+// through our own client, in place of the real one, behind a link that may be
+// made faulty: data frames from the bus reach the device, and the device's
+// frames go onto the bus.
 class BusNode : public QObject
 {
     Q_OBJECT
@@ -23,9 +26,10 @@ public:
     ~BusNode() override;
 
     KorvelDevice &device() { return simulated; }
+    FaultyLink &link() { return faults; }
 
-    // Starts connecting to the interface through the plugin; attached() or
-    // failed() follows from the event loop. One attach per node.
+    // Connects to the interface through the plugin, waiting at most timeoutMs;
+    // attached() or failed() follows from the event loop. One attach per node.
     void attach(const QString &plugin, const QString &interface, int timeoutMs);
 
 signals:
@@ -36,18 +40,17 @@ signals:
     void problem(const QString &reason);
 
 private:
+    bool attachSerialBus(const QString &plugin, const QString &interface, int timeoutMs, QString *reason);
+    bool attachVirtual(const QString &interface, int timeoutMs, QString *reason);
     void fail(const QString &reason);
-    void onStateChanged(QCanBusDevice::CanBusDeviceState state);
-    void attachVirtual(const QString &interface, int timeoutMs);
-    void receiveFrames();
     void receiveVirtualFrames();
-    void transmit(quint32 id, bool extended, const QByteArray &data);
+    void transmit(const QCanBusFrame &frame);
 
     KorvelDevice simulated;
-    QCanBusDevice *bus = nullptr;  // a child: deleted once this node no longer hears it
-    std::unique_ptr<xl::VirtualCanLink> link;  // on a virtual bus, in place of bus
+    FaultyLink faults;
+    std::unique_ptr<QCanBusDevice> bus;
+    std::unique_ptr<xl::VirtualCanLink> virtualBus;  // on a virtual bus, in place of bus
     std::vector<xl::wire::Frame> received;
-    QTimer connectTimeout;
     bool off = false;              // failed() was emitted
 };
 

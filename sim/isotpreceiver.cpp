@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace sim {
+
 namespace {
 
 constexpr int consecutiveTimeout = 1000;  // ms the device waits for the next consecutive frame
@@ -110,3 +112,5 @@ void IsoTpReceiver::abandon()
     message.clear();
     expected = 0;
 }
+
+} // namespace sim

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QTimer>
 
+namespace sim {
+
 // The device's side of an ISO-TP transfer: reassembles the single, first and
 // consecutive frames arriving on the device's request identifier and answers
 // each first frame, and each completed block, with a flow control. The owner
@@ -46,3 +48,5 @@ private:
     int blockCount = 0;  // consecutive frames received in the current block
     QTimer timeout;      // gives up a transfer whose next frame does not come
 };
+
+} // namespace sim

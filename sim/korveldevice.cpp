@@ -1,9 +1,8 @@
 #include "sim/korveldevice.h"
 
-#include "console/protocol.h"
+#include "protocol/deviceprotocol.h"
 
 #include <QLoggingCategory>
-#include <QTimer>
 #include <QtEndian>
 #include <QtMath>
 
@@ -37,10 +36,6 @@ constexpr double fingerSigma = 1.2;  // cells
 constexpr qint64 pathMs = 6000;      // one figure of eight
 constexpr double pathReach = 0.7;    // of the way from the centre to the edge
 
-const QByteArray activation = QByteArray::fromHex("c80111042020");
-const QByteArray calibrationHead = QByteArray::fromHex("c8021110321e");
-const QByteArray calibrationReset = QByteArray::fromHex("c8021110ff0001010101");
-
 quint16 sensor(int unloaded, double perNewton, double force, int noise)
 {
     return quint16(std::lround(std::clamp(unloaded + perNewton * force + noise, 0.0, 65535.0)));
@@ -73,13 +68,15 @@ KorvelDevice::KorvelDevice(QObject *parent)
 
 KorvelDevice::~KorvelDevice() = default;
 
-void KorvelDevice::handleFrame(quint32 id, bool extended, int dlc, const quint8 *data)
+void KorvelDevice::handleFrame(const QCanBusFrame &frame)
 {
-    if (incomingFaultRandom.generateDouble() < incomingDropRate || !extended || !data)
+    if (!frame.hasExtendedFrameFormat() || frame.frameType() != QCanBusFrame::DataFrame)
         return;
-    if (id == protocol::isoTpTxId)
-        receiver.handleFrame(data, dlc);
-    else if (id == protocol::requestId && dlc == 8 && data[0] == protocol::service)
+    const QByteArray payload = frame.payload();
+    const auto *data = reinterpret_cast<const quint8 *>(payload.constData());
+    if (frame.frameId() == protocol::isoTpTxId)
+        receiver.handleFrame(data, int(payload.size()));
+    else if (frame.frameId() == protocol::requestId && payload.size() == 8 && data[0] == protocol::service)
         handleRequest(data);
 }
 
@@ -106,13 +103,6 @@ void KorvelDevice::setFlowControl(quint8 blockSize, quint8 stMin)
     receiver.setSeparationTime(stMin);
 }
 
-void KorvelDevice::setSeed(quint32 seed)
-{
-    noiseRandom.seed(seed);
-    faultRandom.seed(seed);
-    incomingFaultRandom.seed(seed);
-}
-
 std::array<quint16, 3> KorvelDevice::pressureValues() const
 {
     const double f = force();
@@ -121,20 +111,6 @@ std::array<quint16, 3> KorvelDevice::pressureValues() const
     return {calibrated(raw1, raw2, factors), raw1, raw2};
 }
 
-/*
- * Requests on 0x1BFF8300, replies on 0x1BFF8301, both 29-bit with DLC 8.
- * Byte 0 is 0x20 both ways, byte 1 the sub-command; values are big-endian.
- *
- *   01 pressure  request 20 01 00 00 00 00 00 00
- *                reply   20 01 cal.hi cal.lo raw1.hi raw1.lo raw2.hi raw2.lo
- *   02 copy      request 20 02 00 00 00 00 00 00   (copies the matrix)
- *                reply   20 02 rows cols 00 00 00 00
- *   03 data      request 20 03 row col 00 00 00 00
- *                reply   20 03 row col b0 b1 b2 b3
- *
- * b0..b3 are the copy's bytes from row * cols + col on, row-major, and 00 past
- * its end. Other sub-commands get no reply.
- */
 void KorvelDevice::handleRequest(const quint8 *data)
 {
     QByteArray reply(8, '\0');
@@ -166,16 +142,7 @@ void KorvelDevice::handleRequest(const quint8 *data)
     send(protocol::responseId, reply);
 }
 
-/*
- * ISO-TP messages on 0x17F873F0 (flow control goes back on 0x17FAF073):
- *
- *   C8 01 11 04 20 20               activate TP diagnosis
- *   C8 02 11 10 32 1E m1 d1 cm cd   write sens1Mul, sens1Div, calMul, calDiv
- *   C8 02 11 10 FF 00 01 01 01 01   reset the factors to neutral
- *
- * The device keeps the latest messages, whatever they are, but acts on these
- * three only.
- */
+// The device keeps the latest messages, whatever they are, but acts on three only.
 void KorvelDevice::handleMessage(const QByteArray &message)
 {
     // Qt 6's QList drops its first item by moving its start, so the log costs
@@ -184,12 +151,12 @@ void KorvelDevice::handleMessage(const QByteArray &message)
         messages.removeFirst();
     messages.append(message);
     QString summary;
-    if (message == activation) {
+    if (message == protocol::bytes(protocol::activation)) {
         summary = QStringLiteral("TP diagnosis activated");
-    } else if (message == calibrationReset) {
+    } else if (message == protocol::bytes(protocol::calibrationReset)) {
         factors = Calibration();
         summary = QStringLiteral("calibration reset to neutral factors");
-    } else if (message.size() == 10 && message.startsWith(calibrationHead)) {
+    } else if (message.size() == protocol::calibrationSize && message.startsWith(protocol::bytes(protocol::calibrationHead))) {
         const auto byte = [&message](int i) { return quint8(message[i]); };
         factors = {byte(6), byte(7), byte(8), byte(9)};
         summary = QStringLiteral("calibration written: sens1Mul %1, sens1Div %2, calMul %3, calDiv %4")
@@ -234,19 +201,11 @@ int KorvelDevice::randomNoise(int amplitude) const
     return noise ? int(noiseRandom.bounded(2 * amplitude + 1)) - amplitude : 0;
 }
 
-// Both draws are made for every frame, so that the faults depend only on the
-// seed and the traffic.
 void KorvelDevice::send(quint32 id, const QByteArray &frame)
 {
-    const bool dropped = faultRandom.generateDouble() < dropRate;
-    const bool doubled = faultRandom.generateDouble() < duplicateRate;
-    if (dropped)
-        return;
-    for (int i = 0; i < (doubled ? 2 : 1); ++i) {
-        const int delay = latency + (jitter ? int(faultRandom.bounded(jitter + 1)) : 0);
-        QTimer::singleShot(delay, Qt::PreciseTimer, this,
-                           [this, id, frame] { emit frameOut(id, true, frame); });
-    }
+    QCanBusFrame out(id, frame);
+    out.setExtendedFrameFormat(true);
+    emit frameOut(out);
 }
 
 } // namespace sim

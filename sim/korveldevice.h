@@ -3,6 +3,7 @@
 #include "sim/isotpreceiver.h"
 
 #include <QByteArray>
+#include <QCanBusFrame>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -25,8 +26,9 @@ struct Calibration
 
 // A Korvel touch input device as a node on a CAN bus: it answers the console's
 // requests for pressure values and the touchpad matrix, takes ISO-TP messages
-// with flow control, and keeps the calibration written to it. It knows frames
-// only as identifier, flag and bytes, so any bus can carry it.
+// with flow control, and keeps the calibration written to it. Its frames are
+// Qt SerialBus frames, so any bus can carry it; a FaultyLink between it and
+// the bus makes the bus as slow and unreliable as asked.
 class KorvelDevice : public QObject
 {
     Q_OBJECT
@@ -36,8 +38,7 @@ public:
     ~KorvelDevice() override;
 
     // A frame from the bus, whatever it is: the device picks out its own.
-    // data holds min(dlc, 8) bytes.
-    void handleFrame(quint32 id, bool extended, int dlc, const quint8 *data);
+    void handleFrame(const QCanBusFrame &frame);
 
     // Each dimension 0 to 255; a copy request takes the size in force then.
     void setMatrixSize(int rows, int columns);
@@ -61,27 +62,16 @@ public:
     void setNoise(bool on) { noise = on; }
     // What the device asks of an ISO-TP sender: block size and STmin code.
     void setFlowControl(quint8 blockSize, quint8 stMin);
-
-    // Milliseconds from a request to the reply; 0 replies on the next turn of
-    // the event loop, never inside handleFrame().
-    void setLatency(int ms) { latency = qMax(0, ms); }
-    // Faults of an unreliable bus, repeatable for a given seed: the share of
-    // frames that are lost, the share sent twice, and up to maxMs of extra
-    // delay per frame (which may also reorder them).
-    void setSeed(quint32 seed);
-    void setDropRate(double rate) { dropRate = rate; }
-    void setDuplicateRate(double rate) { duplicateRate = rate; }
-    void setJitter(int maxMs) { jitter = qMax(0, maxMs); }
-    // The share of frames from the bus the device never hears, from a stream
-    // of its own, so that the faults of its replies stay as they were.
-    void setIncomingDropRate(double rate) { incomingDropRate = rate; }
+    // Makes the noise repeatable.
+    void setSeed(quint32 seed) { noiseRandom.seed(seed); }
 
     // What a pressure reply carries now: calibrated mN, raw sensor 1, raw sensor 2.
     std::array<quint16, 3> pressureValues() const;
 
 signals:
-    // A frame the device puts on the bus, after latency and faults; 8 bytes.
-    void frameOut(quint32 id, bool extended, const QByteArray &data);
+    // A frame the device puts on the bus at once, from inside handleFrame():
+    // 29-bit identifier, 8 bytes.
+    void frameOut(const QCanBusFrame &frame);
     // Each ISO-TP message received, in the words of its trace line, for
     // whoever shows the user what reached the device.
     void messageHandled(const QString &summary);
@@ -112,15 +102,7 @@ private:
     std::optional<double> held;   // the force while the cycle is stopped
 
     bool noise = true;
-    int latency = 0;
-    double dropRate = 0;
-    double duplicateRate = 0;
-    int jitter = 0;
-    double incomingDropRate = 0;
-    // Separate streams, so that switching noise off leaves the faults as they were.
     mutable QRandomGenerator noiseRandom;
-    QRandomGenerator faultRandom;
-    QRandomGenerator incomingFaultRandom;
 };
 
 } // namespace sim

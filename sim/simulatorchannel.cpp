@@ -1,22 +1,24 @@
 #include "sim/simulatorchannel.h"
 
+#include "xl/serialbusdevice.h"
+
 namespace sim {
 
 SimulatorChannel::SimulatorChannel()
     : Channel(QStringLiteral("Korvel-Simulator"))
 {
-    QObject::connect(&simulated, &KorvelDevice::frameOut, &simulated,
-                     [this](quint32 id, bool extended, const QByteArray &data) {
-                         deliver(xl::receivedEvent(id, extended, data));
-                     });
+    QObject::connect(&simulated, &KorvelDevice::frameOut, &faults, &FaultyLink::send);
+    QObject::connect(&faults, &FaultyLink::received, &simulated, &KorvelDevice::handleFrame);
+    QObject::connect(&faults, &FaultyLink::sent, &faults, [this](const QCanBusFrame &frame) {
+        deliver(xl::receivedEvent(frame.frameId(), frame.hasExtendedFrameFormat(), frame.payload()));
+    });
 }
 
 SimulatorChannel::~SimulatorChannel() = default;
 
 XlStatus SimulatorChannel::write(const XlEvent &frame)
 {
-    simulated.handleFrame(frame.id & ~XL_CAN_EXT_MSG_ID, frame.id & XL_CAN_EXT_MSG_ID,
-                          frame.dlc, frame.data);
+    faults.receive(xl::serialBusFrame(frame));
     return XL_SUCCESS;
 }
 

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "sim/faultylink.h"
 #include "sim/korveldevice.h"
 #include "xl/channel.h"
 
 namespace sim {
 
 // The channel "Korvel-Simulator": the simulated device as the one other node on
-// the bus. What the console transmits reaches the device, and what the device
-// sends arrives at the console's ports as received frames, always from the
-// event loop, so the console's transmit receipt comes before the reply.
+// the bus, behind a link that may be made faulty. What the console transmits
+// reaches the device, and what the device sends arrives at the console's ports
+// as received frames, always from the event loop, so the console's transmit
+// receipt comes before the reply.
 class SimulatorChannel : public xl::Channel
 {
 public:
@@ -16,11 +18,13 @@ public:
     ~SimulatorChannel() override;
 
     KorvelDevice &device() { return simulated; }
+    FaultyLink &link() { return faults; }
 
     XlStatus write(const XlEvent &frame) override;
 
 private:
     KorvelDevice simulated;
+    FaultyLink faults;
 };
 
 } // namespace sim

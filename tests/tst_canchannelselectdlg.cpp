@@ -39,7 +39,7 @@ private slots:
         QFETCH(QStringList, rows);
         QFETCH(int, channel);
 
-        ScriptedDriver driver;
+        tests::ScriptedDriver driver;
         for (QString name : driverChannels) {
             const bool can = !name.endsWith(QLatin1String(" (no CAN)"));
             driver.addScriptedChannel(name.remove(QLatin1String(" (no CAN)")), can);

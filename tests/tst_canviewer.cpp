@@ -59,7 +59,7 @@ public:
         for (int i = 0; i < topLevelItemCount(); ++i) {
             const QTreeWidgetItem *row = topLevelItem(i);
             QStringList cells;
-            for (int column = 0; column < 5; ++column)
+            for (int column = 0; column < CanViewer::ColumnCount; ++column)
                 cells << row->text(column);
             rows << cells.join(QLatin1Char('|'));
         }
@@ -167,15 +167,15 @@ private slots:
             viewer.refresh();
         }
         QTreeWidget sorted;
-        sorted.setColumnCount(2);
+        sorted.setColumnCount(CanViewer::ColumnCount);
         QStringList shown;
         for (int i = 0; i < viewer.topLevelItemCount(); ++i) {
-            shown << viewer.topLevelItem(i)->text(1);
-            new QTreeWidgetItem(&sorted, {QString(), shown.last()});
+            shown << viewer.topLevelItem(i)->text(CanViewer::IdColumn);
+            (new QTreeWidgetItem(&sorted))->setText(CanViewer::IdColumn, shown.last());
         }
-        sorted.sortItems(1, Qt::AscendingOrder);
+        sorted.sortItems(CanViewer::IdColumn, Qt::AscendingOrder);
         for (int i = 0; i < sorted.topLevelItemCount(); ++i)
-            QCOMPARE(shown[i], sorted.topLevelItem(i)->text(1));
+            QCOMPARE(shown[i], sorted.topLevelItem(i)->text(CanViewer::IdColumn));
     }
 
     // Steps as above and fills; the rows' count, the waiting ones' count and
@@ -231,7 +231,7 @@ private slots:
         QCOMPARE((QStringList{shown.first(), shown[rows - 1]}), firstAndLast);
         QStringList ids;
         for (int i = 0; i < rows; ++i)
-            ids << viewer.topLevelItem(i)->text(1);
+            ids << viewer.topLevelItem(i)->text(CanViewer::IdColumn);
         QVERIFY(std::is_sorted(ids.begin(), ids.end()));
         if (!waiting.isEmpty()) {
             QCOMPARE(shown.last(), waiting + "||||");
@@ -279,18 +279,18 @@ private slots:
         QStringList texts;
         for (int column = 0; column < header->columnCount(); ++column) {
             texts << header->text(column);
-            const int alignment = column >= 1 && column <= 3 ? int(Qt::AlignRight | Qt::AlignVCenter) : 0;
+            const int alignment = column >= CanViewer::IdColumn && column <= CanViewer::DlcColumn ? int(Qt::AlignRight | Qt::AlignVCenter) : 0;
             QCOMPARE(header->data(column, Qt::TextAlignmentRole).toInt(), alignment);
         }
         QCOMPARE(texts, (QStringList{"Richtung", "ID", "Intervall (ms)", "DLC", "Daten"}));
-        QCOMPARE(list->header()->sectionResizeMode(4), QHeaderView::Stretch);
+        QCOMPARE(list->header()->sectionResizeMode(CanViewer::DataColumn), QHeaderView::Stretch);
 
         VectorCAN::Message msg;
         msg.id = 0x123;
         window.handleMsg(msg);
         QVERIFY(QMetaObject::invokeMethod(list, "updateList"));
         QCOMPARE(list->topLevelItemCount(), 1);
-        for (int column = 0; column < 5; ++column) {
+        for (int column = 0; column < CanViewer::ColumnCount; ++column) {
             const QFont font = list->topLevelItem(0)->font(column);
             QCOMPARE(font.family(), QStringLiteral("SmoothTTF"));
             QCOMPARE(font.pointSize(), 9);
@@ -298,7 +298,7 @@ private slots:
         }
         window.findChild<QPushButton *>(QStringLiteral("clear"))->click();
         QCOMPARE(list->topLevelItemCount(), 0);
-        QCOMPARE(list->header()->sectionResizeMode(4), QHeaderView::Stretch);
+        QCOMPARE(list->header()->sectionResizeMode(CanViewer::DataColumn), QHeaderView::Stretch);
     }
 };
 

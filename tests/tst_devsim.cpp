@@ -1,5 +1,5 @@
-#include "console/protocol.h"
-#include "xl/virtualcan.h"
+#include "protocol/deviceprotocol.h"
+#include "xl/virtualcanaddress.h"
 
 #include <QCanBus>
 #include <QCanBusDevice>

@@ -2,7 +2,7 @@
 #include "support/grid.h"
 #include "support/startconsole.h"
 #include "touchview/touchview.h"
-#include "xl/systemdriver.h"
+#include "app/systemdriver.h"
 
 #include <QLabel>
 #include <QProcess>
@@ -39,9 +39,9 @@ private slots:
 
     void shouldWorkWithTheDeviceInAnotherProcess()
     {
-        xl::SystemDriver driver;
+        app::SystemDriver driver;
         QString messageBox;
-        const std::unique_ptr<MainWindow> console = startConsole(QDialogButtonBox::Ok, &messageBox,
+        const std::unique_ptr<MainWindow> console = tests::startConsole(QDialogButtonBox::Ok, &messageBox,
                                                                  QStringLiteral("virtualcan can0"));
         QVERIFY2(messageBox.isEmpty(), qPrintable(messageBox));
         devsim.start(QStringLiteral(KORVEL_DEVSIM), {"--rows", "3", "--columns", "5", "--show-matrix"});
@@ -50,19 +50,19 @@ private slots:
 
         // Every matrix the grid shows is one the device served.
         auto *grid = find<Touchview>(*console, "touchview");
-        toggle(find<QGroupBox>(*console, "readTPraw"), true);
+        tests::toggle(find<QGroupBox>(*console, "readTPraw"), true);
         const auto showsServedMatrix = [&] {
             readPrinted();
             for (const QString &line : std::as_const(printed).filter(QStringLiteral("snapshot 3 x 5 served: "))) {
-                if (showsMatrix(*grid, 3, 5, QByteArray::fromHex(line.section(QLatin1String(": "), 1).toLatin1())))
+                if (tests::showsMatrix(*grid, 3, 5, QByteArray::fromHex(line.section(QLatin1String(": "), 1).toLatin1())))
                     return true;
             }
             return false;
         };
         QTRY_VERIFY_WITH_TIMEOUT(showsServedMatrix(), 20000);
-        toggle(find<QGroupBox>(*console, "readTPraw"), false);
+        tests::toggle(find<QGroupBox>(*console, "readTPraw"), false);
 
-        toggle(find<QGroupBox>(*console, "readPressureSensors"), true);
+        tests::toggle(find<QGroupBox>(*console, "readPressureSensors"), true);
         QTRY_VERIFY_WITH_TIMEOUT(find<QLabel>(*console, "pressure1")->text() != QLatin1String("-"), 10000);
         find<QPushButton>(*console, "pressureUnstressed")->click();
         find<QPushButton>(*console, "pressureStressed")->click();

@@ -2,7 +2,7 @@
 #include "isotp/isotptx.h"
 #include "sim/isotpreceiver.h"
 #include "xl/driver.h"
-#include "xl/virtualbus.h"
+#include "xl/inprocessbus.h"
 
 #include <QtTest>
 
@@ -52,14 +52,14 @@ void TestIsoTpExchange::shouldReassembleTheLongestMessage()
     QFETCH(int, consoleFrames);
 
     xl::Driver driver;
-    driver.addChannel(std::make_unique<xl::VirtualBus>(QStringLiteral("Virtual Bus")));
+    driver.addChannel(std::make_unique<xl::InProcessBus>(QStringLiteral("Virtual Bus")));
     xl::Driver::install(&driver);
     VectorCAN console;
     VectorCAN device;
     QVERIFY(console.open(0, 500000, QStringLiteral("console")));
     QVERIFY(device.open(0, 500000, QStringLiteral("device")));
     ISOTPTX tx(&console, requestId, true, flowControlId, true);
-    IsoTpReceiver rx;
+    sim::IsoTpReceiver rx;
     rx.setBlockSize(quint8(blockSize));
     rx.setSeparationTime(quint8(stMin));
     rx.setCapacity(capacity);
@@ -81,10 +81,10 @@ void TestIsoTpExchange::shouldReassembleTheLongestMessage()
                 rx.handleFrame(msg.data, msg.dlc);
         }
     });
-    connect(&rx, &IsoTpReceiver::flowControl, [&](const QByteArray &frame) {
+    connect(&rx, &sim::IsoTpReceiver::flowControl, [&](const QByteArray &frame) {
         device.transmit(flowControlId, true, 8, reinterpret_cast<const quint8 *>(frame.constData()));
     });
-    QSignalSpy received(&rx, &IsoTpReceiver::messageReceived);
+    QSignalSpy received(&rx, &sim::IsoTpReceiver::messageReceived);
 
     const QByteArray longest = pattern(ISOTPTX::maxLength);
     const QByteArray after = QByteArrayLiteral("\xC8\x01\x11\x04\x20\x20");

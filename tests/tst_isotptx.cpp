@@ -41,8 +41,8 @@ class TestISOTPTX : public QObject
 
     struct Rig
     {
-        ScriptedDriver driver;
-        ScriptedChannel *channel = driver.addScriptedChannel("bus");
+        tests::ScriptedDriver driver;
+        tests::ScriptedChannel *channel = driver.addScriptedChannel("bus");
         VectorCAN can;
         ISOTPTX tx{&can, txId, true, rxId, true};
         int abandoned = 0;

@@ -37,14 +37,14 @@ struct Console
     {
         for (QString name : channels) {
             const bool can = !name.endsWith(QLatin1String("(no CAN)"));
-            ScriptedChannel *channel = driver.addScriptedChannel(name, can);
+            tests::ScriptedChannel *channel = driver.addScriptedChannel(name, can);
             if (can && !bus)
                 bus = channel;
         }
         if (!failingCall.isEmpty())
             driver.failCall(failingCall, XL_ERR_HW_NOT_PRESENT);
 
-        window = startConsole(answer, &messageBox);
+        window = tests::startConsole(answer, &messageBox);
     }
 
     ~Console() { window->close(); }
@@ -72,8 +72,8 @@ struct Console
         return frames;
     }
 
-    ScriptedDriver driver;
-    ScriptedChannel *bus = nullptr;
+    tests::ScriptedDriver driver;
+    tests::ScriptedChannel *bus = nullptr;
     QString messageBox;
     std::unique_ptr<MainWindow> window;
 };
@@ -85,16 +85,18 @@ struct SimulatedConsole
     {
         auto channel = std::make_unique<sim::SimulatorChannel>();
         device = &channel->device();
+        link = &channel->link();
         device->setNoise(false);
         driver.addChannel(std::move(channel));
         xl::Driver::install(&driver);
-        window = startConsole(QDialogButtonBox::Ok);
+        window = tests::startConsole(QDialogButtonBox::Ok);
     }
 
     ~SimulatedConsole() { window->close(); }
 
     xl::Driver driver;
     sim::KorvelDevice *device = nullptr;
+    sim::FaultyLink *link = nullptr;
     std::unique_ptr<MainWindow> window;
 };
 
@@ -237,7 +239,7 @@ private slots:
     void shouldPollPressureWhileSwitchedOn()
     {
         Console console;
-        toggle(ui(console).readPressureSensors, true);
+        tests::toggle(ui(console).readPressureSensors, true);
         QCOMPARE(window(console).pressureTimer.interval(), 50);
         QVERIFY(QMetaObject::invokeMethod(console.window.get(), "requestPressureSensorRawData"));
         QCOMPARE(console.sent(), QStringList{"1bff8300: 2001000000000000"});
@@ -245,7 +247,7 @@ private slots:
         ui(console).pressureUnstressed->click();
         QCOMPARE(ui(console).pressure1->text(), QStringLiteral("515"));
 
-        toggle(ui(console).readPressureSensors, false);
+        tests::toggle(ui(console).readPressureSensors, false);
         QVERIFY(!window(console).pressureTimer.isActive());
         for (const QLabel *label : ui(console).readPressureSensors->findChildren<QLabel *>(QRegularExpression("pressure")))
             QCOMPARE(label->text(), QStringLiteral("-"));
@@ -285,7 +287,7 @@ private slots:
         QFETCH(QStringList, trace);
 
         Console console;
-        toggle(ui(console).readPressureSensors, true);
+        tests::toggle(ui(console).readPressureSensors, true);
         traced.clear();
         const QtMessageHandler previous = qInstallMessageHandler(collectTrace);
         const auto snapshot = [&](const QString &raw, QPushButton *button) {
@@ -315,7 +317,7 @@ private slots:
     void shouldResetCalibrationWithoutTouchingFactors()
     {
         Console console;
-        toggle(ui(console).readPressureSensors, true);
+        tests::toggle(ui(console).readPressureSensors, true);
         ui(console).pressureUnstressed->click();
         ui(console).pressureReset->click();
         grantFlowControl(console);
@@ -361,7 +363,7 @@ private slots:
             const QString arg = step.section(QLatin1Char(' '), 1);
             sent += console.sent();
             if (verb == QLatin1String("check") || verb == QLatin1String("uncheck")) {
-                toggle(ui(console).readTPraw, verb == QLatin1String("check"));
+                tests::toggle(ui(console).readTPraw, verb == QLatin1String("check"));
             } else if (verb == QLatin1String("tick")) {
                 QVERIFY(QMetaObject::invokeMethod(&console_, "advanceTPRaw"));
             } else if (verb == QLatin1String("rx")) {
@@ -377,7 +379,7 @@ private slots:
                                                         : QStringLiteral("off"), arg);
             } else if (verb == QLatin1String("shown")) {
                 const QStringList size = arg.section(QLatin1Char(' '), 0, 0).split(QLatin1Char('x'));
-                QVERIFY(showsMatrix(*ui(console).touchview, size[0].toInt(), size[1].toInt(),
+                QVERIFY(tests::showsMatrix(*ui(console).touchview, size[0].toInt(), size[1].toInt(),
                                     QByteArray::fromHex(arg.section(' ', 1).toLatin1())));
                 QCOMPARE(console_.tpRawData.toHex(), arg.section(' ', 1).toLatin1());
             }
@@ -428,16 +430,16 @@ private slots:
         SimulatedConsole console;
         MainWindow &window = *console.window;
         console.device->setMatrixSize(rows, columns);
-        toggle(window.ui->readTPraw, true);
+        tests::toggle(window.ui->readTPraw, true);
         QTRY_COMPARE(window.tpRawState, int(MainWindow::TPRawDownload));
         // Unchecked, the download runs to its end and no new copy is asked for.
-        toggle(window.ui->readTPraw, false);
+        tests::toggle(window.ui->readTPraw, false);
         QTRY_COMPARE_WITH_TIMEOUT(window.tpRawState, int(MainWindow::TPRawIdle), 120000);
 
         QCOMPARE(window.tpRawRows, rows);
         QCOMPARE(window.tpRawCols, columns);
         QCOMPARE(window.tpRawData, console.device->snapshot());
-        QVERIFY(showsMatrix(*window.ui->touchview, rows, columns, console.device->snapshot()));
+        QVERIFY(tests::showsMatrix(*window.ui->touchview, rows, columns, console.device->snapshot()));
     }
 
     void shouldCalibrateTheDevice()
@@ -450,7 +452,7 @@ private slots:
                 && form.pressure1->text() == QString::number(values[1])
                 && form.pressure2->text() == QString::number(values[2]);
         };
-        toggle(form.readPressureSensors, true);
+        tests::toggle(form.readPressureSensors, true);
         console.device->holdForce(0);
         QTRY_VERIFY(showsPressure());
         form.pressureUnstressed->click();
@@ -482,16 +484,16 @@ private slots:
     {
         SimulatedConsole console;
         MainWindow &window = *console.window;
-        console.device->setSeed(7);
-        console.device->setDropRate(0.1);
-        console.device->setIncomingDropRate(0.1);
-        console.device->setDuplicateRate(0.05);
-        console.device->setJitter(40);
+        console.link->setSeed(7);
+        console.link->setDropRate(0.1);
+        console.link->setIncomingDropRate(0.1);
+        console.link->setDuplicateRate(0.05);
+        console.link->setJitter(40);
         console.device->setMatrixSize(3, 5);
         for (int download = 0; download < 10; ++download) {
-            toggle(window.ui->readTPraw, true);
+            tests::toggle(window.ui->readTPraw, true);
             QTRY_COMPARE(window.tpRawState, int(MainWindow::TPRawDownload));
-            toggle(window.ui->readTPraw, false);
+            tests::toggle(window.ui->readTPraw, false);
             QTRY_COMPARE_WITH_TIMEOUT(window.tpRawState, int(MainWindow::TPRawIdle), 30000);
             QCOMPARE(window.tpRawData, console.device->snapshot());
         }
@@ -502,14 +504,14 @@ private slots:
         SimulatedConsole console;
         MainWindow &window = *console.window;
         console.device->setMatrixSize(6, 8);
-        console.device->setLatency(10);
-        toggle(window.ui->readTPraw, true);
+        console.link->setLatency(10);
+        tests::toggle(window.ui->readTPraw, true);
         QTRY_VERIFY(window.tpRawState == MainWindow::TPRawDownload && window.tpRawRow > 0);
-        console.device->setDropRate(1);
-        toggle(window.ui->readTPraw, false);
+        console.link->setDropRate(1);
+        tests::toggle(window.ui->readTPraw, false);
         QTest::qWait(300);
         QCOMPARE(window.tpRawState, int(MainWindow::TPRawDownload));
-        console.device->setDropRate(0);
+        console.link->setDropRate(0);
         QTRY_COMPARE(window.tpRawState, int(MainWindow::TPRawIdle));
         QCOMPARE(window.tpRawData, console.device->snapshot());
     }
@@ -524,14 +526,14 @@ private slots:
             return QStringList{QString::number(raw[0]), QString::number(raw[1]), QString::number(raw[2])};
         };
         console.device->holdForce(2);
-        toggle(form.readPressureSensors, true);
+        tests::toggle(form.readPressureSensors, true);
         QTRY_COMPARE(shown(), values());
         const QStringList last = shown();
-        console.device->setDropRate(1);
+        console.link->setDropRate(1);
         console.device->holdForce(4);
         QTest::qWait(300);
         QCOMPARE(shown(), last);
-        console.device->setDropRate(0);
+        console.link->setDropRate(0);
         QTRY_COMPARE(shown(), values());
     }
 
@@ -556,15 +558,15 @@ private slots:
         SimulatedConsole console;
         Ui_MainWindow &form = *console.window->ui;
         console.device->setFlowControl(quint8(blockSize), quint8(stMin));
-        console.device->setDropRate(lost ? 1 : 0);
+        console.link->setDropRate(lost ? 1 : 0);
         form.showCANView->click();
-        toggle(form.readPressureSensors, true);
+        tests::toggle(form.readPressureSensors, true);
         traced.clear();
         const QtMessageHandler previous = qInstallMessageHandler(collectTrace);
         form.pressureReset->click();
         form.activateTPDiag->click();
         QTRY_VERIFY(traced.count(QStringLiteral("TX 17f873f0  8: 10 0a c8 02 11 10 ff 00")) >= (lost ? 3 : 1));
-        console.device->setDropRate(0);
+        console.link->setDropRate(0);
         QTRY_COMPARE(console.device->receivedMessages(),
                      (QList<QByteArray>{QByteArray::fromHex("c8021110ff0001010101"), QByteArray::fromHex("c80111042020")}));
         qInstallMessageHandler(previous);
@@ -573,7 +575,7 @@ private slots:
     void shouldReportOverflowAndSendNextMessage()
     {
         Console console;
-        toggle(ui(console).readPressureSensors, true);
+        tests::toggle(ui(console).readPressureSensors, true);
         ui(console).pressureReset->click();
         ui(console).activateTPDiag->click();
         QCOMPARE(console.sent(), QStringList{"17f873f0: 100ac8021110ff00"});
@@ -593,7 +595,7 @@ private slots:
         VectorCAN::Message msg;
         list.handleMsg(msg);
         QVERIFY(QMetaObject::invokeMethod(&list, "updateList"));
-        QCOMPARE(QFontInfo(list.topLevelItem(0)->font(4)).family(), QStringLiteral("SmoothTTF"));
+        QCOMPARE(QFontInfo(list.topLevelItem(0)->font(CanViewer::DataColumn)).family(), QStringLiteral("SmoothTTF"));
     }
 };
 

@@ -1,8 +1,8 @@
 #include "can/vectorcan.h"
 #include "support/startconsole.h"
 #include "xl/serialbuschannel.h"
-#include "xl/systemdriver.h"
-#include "xl/virtualcan.h"
+#include "app/systemdriver.h"
+#include "xl/virtualcanaddress.h"
 
 #include <QCanBus>
 #include <QLibraryInfo>
@@ -46,8 +46,9 @@ struct FakeBus
     explicit FakeBus(FakeDevice::Opening opening)
     {
         driver.addChannel(std::make_unique<xl::SerialBusChannel>("fake can0", [=](QString *) {
-            device = new FakeDevice(opening);
-            return device.data();
+            auto made = std::make_unique<FakeDevice>(opening);
+            device = made.get();
+            return made;
         }));
         xl::Driver::install(&driver);
     }
@@ -81,7 +82,7 @@ private slots:
     // Adapters, if this machine has any, come before.
     void shouldListTheVirtualBusesAfterTheSimulator()
     {
-        xl::SystemDriver driver;
+        app::SystemDriver driver;
         VectorCAN can;
         const QStringList names = channelNames(can);
         QCOMPARE(names.mid(names.indexOf("Korvel-Simulator")), (QStringList{"Korvel-Simulator", "virtualcan can0", "virtualcan can1"}));
@@ -107,7 +108,7 @@ private slots:
         QFETCH(bool, extended);
         QFETCH(QByteArray, payload);
 
-        xl::SystemDriver driver;
+        app::SystemDriver driver;
         VectorCAN can;
         QVERIFY(can.open(int(channelNames(can).indexOf("virtualcan can0")), 500000, "test"));
         const std::unique_ptr<QCanBusDevice> peer(QCanBus::instance()->createDevice("virtualcan", xl::virtualCanInterface("can0")));
@@ -134,9 +135,9 @@ private slots:
     {
         const QString canbusutil = QLibraryInfo::path(QLibraryInfo::BinariesPath) + "/canbusutil";
         QVERIFY2(QFileInfo(canbusutil).isExecutable(), "no canbusutil: install libqt6serialbus6-bin");
-        xl::SystemDriver driver;
+        app::SystemDriver driver;
         QString messageBox;
-        const std::unique_ptr<MainWindow> console = startConsole(QDialogButtonBox::Ok, &messageBox, "virtualcan can0");
+        const std::unique_ptr<MainWindow> console = tests::startConsole(QDialogButtonBox::Ok, &messageBox, "virtualcan can0");
         QCOMPARE(messageBox, QString());
 
         QProcess listener;

@@ -254,9 +254,9 @@ private slots:
         view.render(&partly, part.topLeft(), part);
 
         // Blending the label as one image rounds a little differently.
-        QVERIFY2(largestDifference(whole, reference, whole.rect()) <= 4,
-                 qPrintable(QString::number(largestDifference(whole, reference, whole.rect()))));
-        QCOMPARE(largestDifference(partly, whole, part), 0);
+        QVERIFY2(tests::largestDifference(whole, reference, whole.rect()) <= 4,
+                 qPrintable(QString::number(tests::largestDifference(whole, reference, whole.rect()))));
+        QCOMPARE(tests::largestDifference(partly, whole, part), 0);
     }
 
     void shouldKeepFontWhenRowsAreTooSmallForText()

@@ -49,13 +49,13 @@ struct Bench
 {
     bool open() { return can.open(0, 500000, consoleName); }
 
-    ScriptedDriver driver;
-    ScriptedChannel *channel = driver.addScriptedChannel(QStringLiteral("CAN 1"));
+    tests::ScriptedDriver driver;
+    tests::ScriptedChannel *channel = driver.addScriptedChannel(QStringLiteral("CAN 1"));
     VectorCAN can;
 };
 
 // Makes the driver fail the way a row of the open table names it.
-void applyFault(ScriptedDriver &driver, const QString &fault)
+void applyFault(tests::ScriptedDriver &driver, const QString &fault)
 {
     if (fault == QLatin1String("no channels"))
         driver.editConfig = [](XlDriverConfig &config) { config.channelCount = 0; };
@@ -214,8 +214,8 @@ private slots:
         QFETCH(QStringList, openCalls);
         const bool driverOpen = !openCalls.isEmpty();  // open() reads the configuration first
         const bool opened = openCalls.contains("xlSetNotification");
-        ScriptedDriver driver;
-        ScriptedChannel *channel = driver.addScriptedChannel(QStringLiteral("CAN 1"));
+        tests::ScriptedDriver driver;
+        tests::ScriptedChannel *channel = driver.addScriptedChannel(QStringLiteral("CAN 1"));
         applyFault(driver, fault);
         auto can = std::make_unique<VectorCAN>();
         // A driver whose configuration cannot be read is closed again at once.
@@ -254,10 +254,10 @@ private slots:
         const QtMessageHandler previous = qInstallMessageHandler(
             [](QtMsgType, const QMessageLogContext &, const QString &text) { traces << text; });
         const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
-        ScriptedDriver driver;
-        ScriptedChannel *can1 = driver.addScriptedChannel(QStringLiteral("CAN 1"));
+        tests::ScriptedDriver driver;
+        tests::ScriptedChannel *can1 = driver.addScriptedChannel(QStringLiteral("CAN 1"));
         driver.addScriptedChannel(QStringLiteral("LIN 1"), false);
-        ScriptedChannel *can2 = driver.addScriptedChannel(QStringLiteral("CAN 2"));
+        tests::ScriptedChannel *can2 = driver.addScriptedChannel(QStringLiteral("CAN 2"));
         // Indices that are not the positions, the first and the last one equal.
         driver.editConfig = [](XlDriverConfig &config) {
             for (int i = 0; i < 3; ++i)

@@ -1,5 +1,5 @@
 #include "support/scripteddriver.h"
-#include "xl/virtualbus.h"
+#include "xl/inprocessbus.h"
 
 #include <QtTest>
 
@@ -17,7 +17,7 @@ struct TwoChannels : xl::Driver
 {
     TwoChannels()
     {
-        addChannel(std::make_unique<xl::VirtualBus>(QStringLiteral("A")));
+        addChannel(std::make_unique<xl::InProcessBus>(QStringLiteral("A")));
         addChannel(std::unique_ptr<xl::Channel>(b));
         openDriver();
     }
@@ -44,7 +44,7 @@ struct TwoChannels : xl::Driver
         return taken;
     }
 
-    ScriptedChannel *b = new ScriptedChannel(QStringLiteral("B"));  // the driver owns it
+    tests::ScriptedChannel *b = new tests::ScriptedChannel(QStringLiteral("B"));  // the driver owns it
 };
 
 bool readable(XlHandle handle)

@@ -1,7 +1,7 @@
-#include "console/protocol.h"
+#include "protocol/deviceprotocol.h"
 #include "tests/support/startconsole.h"
-#include "xl/virtualcan.h"
-#include "xl/systemdriver.h"
+#include "xl/virtualcanaddress.h"
+#include "app/systemdriver.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,7 +23,7 @@ namespace {
 
 // The system driver, counting what the console takes off its port and the
 // pressure requests it sends, by second.
-class CountingDriver : public xl::SystemDriver
+class CountingDriver : public app::SystemDriver
 {
 public:
     XlStatus receive(XlPortHandle port, unsigned *eventCount, XlEvent *events) override
@@ -151,7 +151,7 @@ int main(int argc, char *argv[])
     CountingDriver driver;
     QString messageBox;
     const std::unique_ptr<MainWindow> console =
-        startConsole(QDialogButtonBox::Ok, &messageBox, QStringLiteral("virtualcan can0"));
+        tests::startConsole(QDialogButtonBox::Ok, &messageBox, QStringLiteral("virtualcan can0"));
     if (!messageBox.isEmpty()) {
         std::fprintf(stderr, "korvel-soak: %s\n", qPrintable(messageBox));
         return 1;
@@ -159,8 +159,8 @@ int main(int argc, char *argv[])
     console->findChild<QPushButton *>(QStringLiteral("showCANView"))->click();
     auto *download = console->findChild<QGroupBox *>(QStringLiteral("readTPraw"));
     if (!compare) {
-        toggle(download, true);
-        toggle(console->findChild<QGroupBox *>(QStringLiteral("readPressureSensors")), true);
+        tests::toggle(download, true);
+        tests::toggle(console->findChild<QGroupBox *>(QStringLiteral("readPressureSensors")), true);
     }
 
     QProcess devsim;

@@ -2,11 +2,6 @@
 
 #include <QLoggingCategory>
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cstring>
-
 Q_LOGGING_CATEGORY(lcXlDriver, "korvel.xl.driver")
 
 namespace xl {
@@ -35,10 +30,6 @@ Driver::~Driver()
 {
     if (installed == this)
         installed = nullptr;
-    for (auto &[handle, port] : ports) {
-        if (port.notification >= 0)
-            ::close(port.notification);
-    }
 }
 
 Driver &Driver::current()
@@ -180,16 +171,17 @@ XlStatus Driver::setNotification(XlPortHandle handle, XlHandle *notification, in
         return XL_ERR_INVALID_PORT;
     if (!notification || queueLevel < 1)
         return XL_ERR_WRONG_PARAMETER;
-    if (port->notification < 0) {
-        port->notification = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        if (port->notification < 0) {
-            qCWarning(lcXlDriver) << "eventfd failed:" << std::strerror(errno);
+    if (!port->notifier) {
+        QString error;
+        port->notifier = Notifier::create(&error);
+        if (!port->notifier) {
+            qCWarning(lcXlDriver).noquote() << "no notification handle:" << error;
             return XL_ERROR;
         }
     }
     port->queueLevel = unsigned(queueLevel);
     updateNotification(*port);
-    *notification = port->notification;
+    *notification = port->notifier->handle();
     return XL_SUCCESS;
 }
 
@@ -256,8 +248,6 @@ XlStatus Driver::closePort(XlPortHandle handle)
     if (it == ports.end())
         return XL_ERR_INVALID_PORT;
     goOffBus(it->second);
-    if (it->second.notification >= 0)
-        ::close(it->second.notification);
     ports.erase(it);
     return XL_SUCCESS;
 }
@@ -350,21 +340,8 @@ void Driver::enqueue(Port &port, const XlEvent &event)
 // wait, so a watcher that drains the queue is not woken again for nothing.
 void Driver::updateNotification(Port &port)
 {
-    if (port.notification < 0)
-        return;
-    const bool due = port.queue.size() >= port.queueLevel;
-    if (due == port.signalled)
-        return;
-    if (due) {
-        const quint64 one = 1;
-        if (::write(port.notification, &one, sizeof one) != sizeof one)
-            return;
-    } else {
-        quint64 drained = 0;
-        if (::read(port.notification, &drained, sizeof drained) != sizeof drained)
-            return;
-    }
-    port.signalled = due;
+    if (port.notifier)
+        port.notifier->setRaised(port.queue.size() >= port.queueLevel);
 }
 
 void Driver::goOffBus(Port &port)

@@ -2,6 +2,7 @@
 
 #include "xl/channel.h"
 #include "xl/eventqueue.h"
+#include "xl/notifier.h"
 #include "xl/xlapi.h"
 
 #include <QElapsedTimer>
@@ -71,9 +72,8 @@ private:
         int outputMode = XL_OUTPUT_MODE_NORMAL;
         EventQueue queue;
         quint64 lostByChannels = 0;
-        XlHandle notification = -1;
+        std::unique_ptr<Notifier> notifier;  // once xlSetNotification asked for one
         unsigned queueLevel = 1;
-        bool signalled = false;
         qint64 clockStart = 0;
     };
 

@@ -1,38 +1,15 @@
 #include "xl/serialbuschannel.h"
 
-#include "xl/virtualcan.h"
+#include "xl/serialbusdevice.h"
+#include "xl/virtualcanaddress.h"
 
 #include <QCanBus>
-#include <QEventLoop>
-#include <QLoggingCategory>
-#include <QTimer>
-#include <QVariant>
-
-Q_LOGGING_CATEGORY(lcSerialBus, "korvel.xl.serialbus")
 
 namespace xl {
 
-namespace {
-
-// virtualcan connects over TCP after connectDevice() has returned, and frames
-// written before that are lost: the channel is on bus only once the device says so.
-bool waitForConnection(QCanBusDevice &device)
-{
-    if (device.state() == QCanBusDevice::ConnectingState) {
-        QEventLoop loop;
-        QTimer::singleShot(SerialBusChannel::connectTimeoutMs, &loop, &QEventLoop::quit);
-        QObject::connect(&device, &QCanBusDevice::stateChanged, &loop, &QEventLoop::quit);
-        // No clicks meanwhile: the console is still opening its channel.
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    return device.state() == QCanBusDevice::ConnectedState;
-}
-
-} // namespace
-
 SerialBusChannel::SerialBusChannel(const QString &plugin, const QString &device)
     : SerialBusChannel(plugin + QLatin1Char(' ') + device, [plugin, device](QString *errorMessage) {
-        return QCanBus::instance()->createDevice(plugin, device, errorMessage);
+        return createSerialBusDevice(plugin, device, errorMessage);
     })
 {
 }
@@ -52,21 +29,15 @@ SerialBusChannel::~SerialBusChannel()
 XlStatus SerialBusChannel::goOnBus(unsigned bitrate)
 {
     QString error;
-    device.reset(createDevice(&error));
+    device = createDevice(&error);
     if (!device) {
         qCWarning(lcSerialBus).noquote() << name() << "cannot be created:" << error;
         return XL_ERR_HW_NOT_PRESENT;
     }
     clearFailure();
-    // Plugins without a bit rate of their own (virtualcan) ignore it; socketcan
-    // keeps the one its interface was brought up with unless it may change it.
-    device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(bitrate));
     connect(device.get(), &QCanBusDevice::framesReceived, this, &SerialBusChannel::readFrames);
-    if (!device->connectDevice() || !waitForConnection(*device)) {
-        const QString reason = device->state() == QCanBusDevice::ConnectingState
-            ? QStringLiteral("no connection within %1 ms").arg(connectTimeoutMs)
-            : device->errorString();
-        qCWarning(lcSerialBus).noquote() << name() << "cannot connect:" << reason;
+    if (!connectSerialBusDevice(*device, bitrate, connectTimeoutMs, &error)) {
+        qCWarning(lcSerialBus).noquote() << name() << "cannot connect:" << error;
         goOffBus();
         return XL_ERR_HW_NOT_PRESENT;
     }
@@ -93,10 +64,7 @@ XlStatus SerialBusChannel::write(const XlEvent &frame)
 {
     if (!device || !failure().isEmpty())
         return XL_ERR_TX_NOT_POSSIBLE;
-    QCanBusFrame out(frame.id & ~XL_CAN_EXT_MSG_ID,
-                     QByteArray(reinterpret_cast<const char *>(frame.data), qMin<int>(frame.dlc, XL_CAN_MAX_DATA)));
-    // The flag alone decides: 0x7FF may be a 29-bit identifier as well.
-    out.setExtendedFrameFormat(frame.id & XL_CAN_EXT_MSG_ID);
+    const QCanBusFrame out = serialBusFrame(frame);
     if (!out.isValid())
         return XL_ERR_WRONG_PARAMETER;
     if (!device->writeFrame(out)) {
@@ -110,16 +78,8 @@ void SerialBusChannel::readFrames()
 {
     if (!device || !failure().isEmpty())
         return;
-    const QList<QCanBusFrame> frames = device->readAllFrames();
-    for (const QCanBusFrame &frame : frames) {
-        if (frame.frameType() != QCanBusFrame::DataFrame || !frame.isValid()
-            || frame.hasFlexibleDataRateFormat()) {
-            qCDebug(lcSerialBus).noquote() << name() << "passes over a frame of type" << frame.frameType()
-                                           << frame.toString() << device->interpretErrorFrame(frame);
-            continue;
-        }
+    for (const QCanBusFrame &frame : readDataFrames(*device, name()))
         deliver(receivedEvent(frame.frameId(), frame.hasExtendedFrameFormat(), frame.payload()));
-    }
 }
 
 void SerialBusChannel::deviceError(QCanBusDevice::CanBusError error)
@@ -158,8 +118,7 @@ std::vector<std::unique_ptr<SerialBusChannel>> findSerialBusChannels()
         for (const QString &device : std::as_const(devices)) {
             // Some plugins (tinycan) list devices that their missing vendor
             // library can never open: only a device the plugin creates counts.
-            const std::unique_ptr<QCanBusDevice> probe(bus->createDevice(plugin, device, &error));
-            if (!probe) {
+            if (!createSerialBusDevice(plugin, device, &error)) {
                 qCInfo(lcSerialBus).noquote() << plugin << device << "skipped:" << error;
                 continue;
             }

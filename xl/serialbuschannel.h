@@ -24,7 +24,7 @@ class SerialBusChannel : public QObject, public Channel
 
 public:
     // Makes a device that is not yet connected, or returns nullptr and says why.
-    using DeviceFactory = std::function<QCanBusDevice *(QString *errorMessage)>;
+    using DeviceFactory = std::function<std::unique_ptr<QCanBusDevice>(QString *errorMessage)>;
 
     // The channel "<plugin> <device>" on the device that the plugin creates.
     explicit SerialBusChannel(const QString &plugin, const QString &device);

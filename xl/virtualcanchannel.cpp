@@ -59,8 +59,7 @@ void VirtualCanChannel::takeFrames()
     batch.clear();
     const int taken = link->take(batch, batchSize);
     for (const wire::Frame &frame : batch) {
-        // The console speaks classic data frames only.
-        if (frame.flags & (wire::Frame::RemoteRequest | wire::Frame::FlexibleDataRate | wire::Frame::ErrorState))
+        if (!frame.isClassicData())
             continue;
         XlEvent event{};
         event.tag = XL_RECEIVE_MSG;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "xl/channel.h"
-#include "xl/virtualcan.h"
+#include "xl/virtualcanaddress.h"
 #include "xl/virtualcanlink.h"
 
 #include <QObject>

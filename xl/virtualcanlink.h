@@ -1,7 +1,7 @@
 #pragma once
 
 #include "xl/faulttally.h"
-#include "xl/virtualcan.h"
+#include "xl/virtualcanaddress.h"
 #include "xl/virtualcanwire.h"
 
 #include <QMutex>

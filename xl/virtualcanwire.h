@@ -26,6 +26,9 @@ struct Frame
     std::array<quint8, 64> data{};
 
     bool has(Flag flag) const { return flags & flag; }
+    // What the console and the device take, as on Qt SerialBus
+    // (xl::readDataFrames): no remote request, no CAN FD, no error state.
+    bool isClassicData() const { return !(flags & (RemoteRequest | FlexibleDataRate | ErrorState)); }
 };
 
 // Why a line was dropped. Every kind is counted on its own.

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace tests {
+
 namespace {
 
 // Seen up to 9; a wrong number puts white ink on a cell colour, far more.
@@ -40,3 +42,5 @@ bool showsMatrix(QWidget &grid, int rows, int columns, const QByteArray &values)
     expected.setData(rows, columns, values);
     return largestDifference(shown, render(expected), shown.rect()) <= antiAliasingLevels;
 }
+
+} // namespace tests

@@ -6,6 +6,8 @@
 
 class QWidget;
 
+namespace tests {
+
 // The largest difference of any colour channel between two images in the area.
 int largestDifference(const QImage &a, const QImage &b, const QRect &area);
 
@@ -13,3 +15,5 @@ int largestDifference(const QImage &a, const QImage &b, const QRect &area);
 // edges of the outlined numbers may differ by a few levels: the same text
 // drawn twice in one process does not always come out alike.
 bool showsMatrix(QWidget &grid, int rows, int columns, const QByteArray &values);
+
+} // namespace tests

@@ -1,5 +1,7 @@
 #include "scripteddriver.h"
 
+namespace tests {
+
 XlStatus ScriptedChannel::write(const XlEvent &frame)
 {
     written.append(QByteArray(reinterpret_cast<const char *>(&frame), sizeof frame));
@@ -47,3 +49,5 @@ XlStatus ScriptedDriver::openPort(XlPortHandle *port, const char *name, XlAccess
         return status;
     });
 }
+
+} // namespace tests

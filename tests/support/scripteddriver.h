@@ -9,6 +9,8 @@
 
 #include <functional>
 
+namespace tests {
+
 // A channel that records every frame the driver's ports put on it, byte by
 // byte, and injects events of any content as if they came from the bus.
 class ScriptedChannel : public xl::Channel
@@ -88,3 +90,5 @@ private:
 
     QHash<QString, XlStatus> failures;
 };
+
+} // namespace tests

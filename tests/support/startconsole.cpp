@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+namespace tests {
+
 std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer, QString *messageBox,
                                          const QString &channel)
 {
@@ -40,3 +42,5 @@ void toggle(QGroupBox *box, bool on)
     box->setChecked(on);
     emit box->clicked(on);
 }
+
+} // namespace tests

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+namespace tests {
+
 // Starts the console as the user would: the channel dialog answered with the
 // button, after picking the row named channel if one is named (none found:
 // Cancel), any message box that follows noted as "<title>|<text>" and
@@ -17,3 +19,5 @@ std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer
 
 // A click on a checkable group box's check box, into the given state.
 void toggle(QGroupBox *box, bool on);
+
+} // namespace tests

@@ -1,19 +1,19 @@
-#include "xl/systemdriver.h"
+#include "app/systemdriver.h"
 
 #include "sim/simulatorchannel.h"
 #include "xl/serialbuschannel.h"
 #include "xl/virtualcanchannel.h"
 
-namespace xl {
+namespace app {
 
 SystemDriver::SystemDriver()
 {
-    for (auto &channel : findSerialBusChannels())
+    for (auto &channel : xl::findSerialBusChannels())
         addChannel(std::move(channel));
     auto simulator = std::make_unique<sim::SimulatorChannel>();
     simulated = &simulator->device();
     addChannel(std::move(simulator));
-    for (auto &channel : virtualCanChannels())
+    for (auto &channel : xl::virtualCanChannels())
         addChannel(std::move(channel));
     install(this);
 }
@@ -21,4 +21,4 @@ SystemDriver::SystemDriver()
 // The base uninstalls the driver.
 SystemDriver::~SystemDriver() = default;
 
-} // namespace xl
+} // namespace app

@@ -6,7 +6,7 @@ namespace xl {
 
 // A bus inside this process: the ports on bus with it are its only nodes and
 // hear each other through the driver, so nothing has to leave the process.
-class VirtualBus : public Channel
+class InProcessBus : public Channel
 {
 public:
     using Channel::Channel;

@@ -1,4 +1,4 @@
-#include "xl/virtualcan.h"
+#include "xl/virtualcanaddress.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>

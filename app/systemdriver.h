@@ -6,7 +6,7 @@ namespace sim {
 class KorvelDevice;
 }
 
-namespace xl {
+namespace app {
 
 // The driver of this machine, for the life of the program: it installs itself
 // for the xl* calls while it lives. Its channels, by index: the CAN adapters
@@ -14,7 +14,7 @@ namespace xl {
 // device "Korvel-Simulator", then the virtual buses ("virtualcan can0" and
 // "virtualcan can1"), so that the index of a real adapter does not move when
 // the others change. They are listed once, when the driver is made.
-class SystemDriver : public Driver
+class SystemDriver : public xl::Driver
 {
 public:
     SystemDriver();
@@ -27,4 +27,4 @@ private:
     sim::KorvelDevice *simulated = nullptr;  // owned by its channel
 };
 
-} // namespace xl
+} // namespace app

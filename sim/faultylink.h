@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QCanBusFrame>
+#include <QObject>
+#include <QRandomGenerator>
+
+namespace sim {
+
+// The link between the simulated device and its bus, as slow and unreliable
+// as asked: frames towards the bus leave after a latency and may be lost,
+// sent twice or delayed further by jitter (which may reorder them); frames
+// from the bus may be missed. The same seed gives the same faults for the same
+// traffic. Frames towards the bus always leave from the event loop, never from
+// inside send(), so that a sender sees the receipt of its own frame before
+// the answer to it.
+class FaultyLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FaultyLink(QObject *parent = nullptr);
+
+    // A frame towards the bus; sent() follows, or not.
+    void send(const QCanBusFrame &frame);
+    // A frame from the bus; received() follows at once, or not.
+    void receive(const QCanBusFrame &frame);
+
+    // Milliseconds before a frame leaves; 0 sends it on the next turn of the
+    // event loop.
+    void setLatency(int ms) { latency = qMax(0, ms); }
+    void setSeed(quint32 seed);
+    // The share of frames towards the bus that are lost, the share sent twice
+    // (a lost frame is not sent at all), and up to maxMs of extra delay each.
+    void setDropRate(double rate) { dropRate = rate; }
+    void setDuplicateRate(double rate) { duplicateRate = rate; }
+    void setJitter(int maxMs) { jitter = qMax(0, maxMs); }
+    // The share of frames from the bus that are missed, drawn from a stream of
+    // its own, so that the faults towards the bus stay as they were for the seed.
+    void setIncomingDropRate(double rate) { incomingDropRate = rate; }
+
+signals:
+    void sent(const QCanBusFrame &frame);
+    void received(const QCanBusFrame &frame);
+
+private:
+    int latency = 0;
+    double dropRate = 0;
+    double duplicateRate = 0;
+    int jitter = 0;
+    double incomingDropRate = 0;
+    QRandomGenerator outgoingRandom;
+    QRandomGenerator incomingRandom;
+};
+
+} // namespace sim
