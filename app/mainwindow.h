@@ -50,6 +50,7 @@ private slots:
 
 private:
     friend class TestMainWindow;
+    friend class TestConsoleSimulated;
     friend class ConsoleBench;
 
     void sendDeviceRequest(quint8 subCommand, quint8 row = 0, quint8 column = 0);

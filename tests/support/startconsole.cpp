@@ -1,10 +1,14 @@
 #include "startconsole.h"
 
+#include "sim/simulatorchannel.h"
+
 #include <QApplication>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+
+#include <cstddef>
 
 namespace tests {
 
@@ -41,6 +45,62 @@ void toggle(QGroupBox *box, bool on)
 {
     box->setChecked(on);
     emit box->clicked(on);
+}
+
+ScriptedConsole::ScriptedConsole(const QStringList &channels, QDialogButtonBox::StandardButton answer,
+                                 const QString &failingCall)
+{
+    for (const QString &name : channels) {
+        const bool can = !name.endsWith(QLatin1String("(no CAN)"));
+        ScriptedChannel *channel = driver.addScriptedChannel(name, can);
+        if (can && !bus)
+            bus = channel;
+    }
+    if (!failingCall.isEmpty())
+        driver.failCall(failingCall, XL_ERR_HW_NOT_PRESENT);
+    window = startConsole(answer, &messageBox);
+}
+
+ScriptedConsole::ScriptedConsole(std::unique_ptr<ScriptedChannel> channel)
+    : bus(channel.get())
+{
+    driver.addChannel(std::move(channel));
+    window = startConsole(QDialogButtonBox::Ok, &messageBox);
+}
+
+void ScriptedConsole::receive(const XlEvent &event)
+{
+    bus->inject(event);
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers);
+}
+
+void ScriptedConsole::receive(const QString &hex, quint32 id, bool extended, quint16 flags)
+{
+    receive(xl::receivedEvent(id, extended, QByteArray::fromHex(hex.toLatin1()), flags));
+}
+
+QStringList ScriptedConsole::sent()
+{
+    QStringList frames;
+    for (const QByteArray &written : std::as_const(bus->written)) {
+        const auto &frame = *reinterpret_cast<const XlEvent *>(written.constData());
+        frames << QStringLiteral("%1: %2").arg(frame.id & 0x1FFFFFFF, 0, 16)
+                      .arg(QString::fromLatin1(written.mid(offsetof(XlEvent, data), frame.dlc).toHex()));
+    }
+    bus->written.clear();
+    return frames;
+}
+
+SimulatedConsole::SimulatedConsole()
+{
+    auto channel = std::make_unique<sim::SimulatorChannel>();
+    device = &channel->device();
+    link = &channel->link();
+    device->setNoise(false);
+    driver.addChannel(std::move(channel));
+    xl::Driver::install(&driver);
+    window = startConsole(QDialogButtonBox::Ok);
 }
 
 } // namespace tests

@@ -1,12 +1,18 @@
 #pragma once
 
 #include "app/mainwindow.h"
+#include "scripteddriver.h"
 
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QString>
 
 #include <memory>
+
+namespace sim {
+class FaultyLink;
+class KorvelDevice;
+} // namespace sim
 
 namespace tests {
 
@@ -19,5 +25,42 @@ std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer
 
 // A click on a checkable group box's check box, into the given state.
 void toggle(QGroupBox *box, bool on);
+
+// The console on a scripted driver whose channels are named in the list, the
+// first CAN-capable one its bus; a name ending in "(no CAN)" is a channel that
+// is not CAN-capable. Or on the one channel given, its bus.
+struct ScriptedConsole
+{
+    explicit ScriptedConsole(const QStringList &channels = {QStringLiteral("CAN 1")},
+                             QDialogButtonBox::StandardButton answer = QDialogButtonBox::Ok,
+                             const QString &failingCall = {});
+    explicit ScriptedConsole(std::unique_ptr<ScriptedChannel> channel);
+    ~ScriptedConsole() { window->close(); }
+
+    // The console's own timers stay out of it, however slow the machine: the
+    // tests fire them by calling their slots.
+    void receive(const XlEvent &event);
+    // Data in hex, from the device's reply identifier unless another is given.
+    void receive(const QString &hex, quint32 id = 0x1BFF8301, bool extended = true, quint16 flags = 0);
+    // The frames put on the bus since the last call, as "<id>: <data>".
+    QStringList sent();
+
+    ScriptedDriver driver;
+    ScriptedChannel *bus = nullptr;
+    QString messageBox;
+    std::unique_ptr<MainWindow> window;
+};
+
+// The console on the simulated device without noise, its only channel.
+struct SimulatedConsole
+{
+    SimulatedConsole();
+    ~SimulatedConsole() { window->close(); }
+
+    xl::Driver driver;
+    sim::KorvelDevice *device = nullptr;
+    sim::FaultyLink *link = nullptr;
+    std::unique_ptr<MainWindow> window;
+};
 
 } // namespace tests
