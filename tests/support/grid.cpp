@@ -6,11 +6,6 @@
 
 namespace tests {
 
-namespace {
-
-// Seen up to 9; a wrong number puts white ink on a cell colour, far more.
-constexpr int antiAliasingLevels = 32;
-
 QImage render(QWidget &widget)
 {
     QImage image(widget.size(), QImage::Format_RGB32);
@@ -18,8 +13,6 @@ QImage render(QWidget &widget)
     widget.render(&image);
     return image;
 }
-
-} // namespace
 
 int largestDifference(const QImage &a, const QImage &b, const QRect &area)
 {
@@ -36,6 +29,8 @@ int largestDifference(const QImage &a, const QImage &b, const QRect &area)
 
 bool showsMatrix(QWidget &grid, int rows, int columns, const QByteArray &values)
 {
+    // Seen up to 9; a wrong number puts white ink on a cell colour, far more.
+    constexpr int antiAliasingLevels = 32;
     const QImage shown = render(grid);
     Touchview expected;
     expected.resize(shown.size());

@@ -8,6 +8,9 @@ class QWidget;
 
 namespace tests {
 
+// What the widget paints at its size, on magenta, which shows any pixel it leaves alone.
+QImage render(QWidget &widget);
+
 // The largest difference of any colour channel between two images in the area.
 int largestDifference(const QImage &a, const QImage &b, const QRect &area);
 
