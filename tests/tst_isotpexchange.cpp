@@ -6,21 +6,6 @@
 
 #include <QtTest>
 
-namespace {
-
-constexpr quint32 requestId = 0x17F873F0;
-constexpr quint32 flowControlId = 0x17FAF073;
-
-QByteArray pattern(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(i * 7 + i / 255);
-    return bytes;
-}
-
-} // namespace
-
 // A console and a device, each with its own adapter on one virtual bus: the
 // console's transmitter sends, the device's receiver reassembles and paces it.
 class TestIsoTpExchange : public QObject
@@ -28,79 +13,78 @@ class TestIsoTpExchange : public QObject
     Q_OBJECT
 
 private slots:
-    void shouldReassembleTheLongestMessage_data();
-    void shouldReassembleTheLongestMessage();
+    void shouldReassembleTheLongestMessage_data()
+    {
+        QTest::addColumn<int>("blockSize");
+        QTest::addColumn<int>("stMin");
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<int>("consoleFrames");  // first frame and consecutive frames of the long message
+
+        QTest::newRow("block size 0, STmin 0") << 0 << 0x00 << 4095 << 586;
+        QTest::newRow("block size 2, STmin 5") << 2 << 0x05 << 4095 << 586;
+        QTest::newRow("overflow") << 0 << 0x00 << 4094 << 1;
+    }
+
+    void shouldReassembleTheLongestMessage()
+    {
+        QFETCH(int, blockSize);
+        QFETCH(int, stMin);
+        QFETCH(int, capacity);
+        QFETCH(int, consoleFrames);
+
+        xl::Driver driver;
+        driver.addChannel(std::make_unique<xl::InProcessBus>(QStringLiteral("Virtual Bus")));
+        xl::Driver::install(&driver);
+        VectorCAN console;
+        VectorCAN device;
+        QVERIFY(console.open(0, 500000, QStringLiteral("console")) && device.open(0, 500000, QStringLiteral("device")));
+        ISOTPTX tx(&console, 0x17F873F0, true, 0x17FAF073, true);
+        sim::IsoTpReceiver rx;
+        rx.setBlockSize(quint8(blockSize));
+        rx.setSeparationTime(quint8(stMin));
+        rx.setCapacity(capacity);
+
+        // Each adapter counts the receipts of its own frames: the console's
+        // request frames and the device's flow controls.
+        int consoleReceipts = 0;
+        int deviceReceipts = 0;
+        connect(&console, &VectorCAN::messageReceived, [&] {
+            VectorCAN::Message msg;
+            while (console.takeMessage(&msg)) {
+                consoleReceipts += msg.tx && msg.id == 0x17F873F0;
+                tx.handleFlowControl(msg);
+            }
+        });
+        connect(&device, &VectorCAN::messageReceived, [&] {
+            VectorCAN::Message msg;
+            while (device.takeMessage(&msg)) {
+                deviceReceipts += msg.tx && msg.id == 0x17FAF073;
+                if (!msg.tx && msg.extended && msg.id == 0x17F873F0)
+                    rx.handleFrame(msg.data, msg.dlc);
+            }
+        });
+        connect(&rx, &sim::IsoTpReceiver::flowControl, [&](const QByteArray &frame) {
+            device.transmit(0x17FAF073, true, 8, reinterpret_cast<const quint8 *>(frame.constData()));
+        });
+        QSignalSpy received(&rx, &sim::IsoTpReceiver::messageReceived);
+
+        QByteArray longest(ISOTPTX::maxLength, Qt::Uninitialized);
+        for (int i = 0; i < longest.size(); ++i)
+            longest[i] = char(i * 7 + i / 255);
+        const QByteArray after = QByteArray::fromHex("c80111042020");
+        QVERIFY(tx.send(longest));
+        QVERIFY(tx.send(after));  // waits for the long transfer, whatever its end
+
+        // A real event loop, so that the frames go out at the pace the device asked for.
+        while (received.size() < (consoleFrames > 1 ? 2 : 1))
+            QVERIFY(received.wait(30000));
+        QCOMPARE(received.constLast().constFirst().toByteArray(), after);
+        if (consoleFrames > 1)
+            QVERIFY(received.constFirst().constFirst().toByteArray() == longest);
+        QCOMPARE(consoleReceipts, consoleFrames + 1);
+        QTRY_COMPARE(deviceReceipts, blockSize ? (585 + blockSize - 1) / blockSize : 1);
+    }
 };
-
-void TestIsoTpExchange::shouldReassembleTheLongestMessage_data()
-{
-    QTest::addColumn<int>("blockSize");
-    QTest::addColumn<int>("stMin");
-    QTest::addColumn<int>("capacity");
-    QTest::addColumn<int>("consoleFrames");  // first frame and consecutive frames of the long message
-
-    QTest::newRow("block size 0, STmin 0") << 0 << 0x00 << 4095 << 586;
-    QTest::newRow("block size 2, STmin 5") << 2 << 0x05 << 4095 << 586;
-    QTest::newRow("overflow") << 0 << 0x00 << 4094 << 1;
-}
-
-void TestIsoTpExchange::shouldReassembleTheLongestMessage()
-{
-    QFETCH(int, blockSize);
-    QFETCH(int, stMin);
-    QFETCH(int, capacity);
-    QFETCH(int, consoleFrames);
-
-    xl::Driver driver;
-    driver.addChannel(std::make_unique<xl::InProcessBus>(QStringLiteral("Virtual Bus")));
-    xl::Driver::install(&driver);
-    VectorCAN console;
-    VectorCAN device;
-    QVERIFY(console.open(0, 500000, QStringLiteral("console")));
-    QVERIFY(device.open(0, 500000, QStringLiteral("device")));
-    ISOTPTX tx(&console, requestId, true, flowControlId, true);
-    sim::IsoTpReceiver rx;
-    rx.setBlockSize(quint8(blockSize));
-    rx.setSeparationTime(quint8(stMin));
-    rx.setCapacity(capacity);
-
-    int consoleReceipts = 0;
-    int deviceReceipts = 0;
-    connect(&console, &VectorCAN::messageReceived, [&] {
-        VectorCAN::Message msg;
-        while (console.takeMessage(&msg)) {
-            consoleReceipts += msg.tx && msg.id == requestId;
-            tx.handleFlowControl(msg);
-        }
-    });
-    connect(&device, &VectorCAN::messageReceived, [&] {
-        VectorCAN::Message msg;
-        while (device.takeMessage(&msg)) {
-            deviceReceipts += msg.tx && msg.id == flowControlId;
-            if (!msg.tx && msg.extended && msg.id == requestId)
-                rx.handleFrame(msg.data, msg.dlc);
-        }
-    });
-    connect(&rx, &sim::IsoTpReceiver::flowControl, [&](const QByteArray &frame) {
-        device.transmit(flowControlId, true, 8, reinterpret_cast<const quint8 *>(frame.constData()));
-    });
-    QSignalSpy received(&rx, &sim::IsoTpReceiver::messageReceived);
-
-    const QByteArray longest = pattern(ISOTPTX::maxLength);
-    const QByteArray after = QByteArrayLiteral("\xC8\x01\x11\x04\x20\x20");
-    QVERIFY(tx.send(longest));
-    QVERIFY(tx.send(after));  // waits for the long transfer, whatever its end
-
-    // A real event loop, so that the frames go out at the pace the device asked for.
-    while (received.size() < (consoleFrames > 1 ? 2 : 1))
-        QVERIFY(received.wait(30000));
-    QVERIFY(received.last().first().toByteArray() == after);
-    if (consoleFrames > 1)
-        QVERIFY(received.first().first().toByteArray() == longest);
-    QCOMPARE(consoleReceipts, consoleFrames + 1);
-    const int flowControls = blockSize ? (585 + blockSize - 1) / blockSize : 1;
-    QTRY_COMPARE(deviceReceipts, flowControls);
-}
 
 QTEST_GUILESS_MAIN(TestIsoTpExchange)
 #include "tst_isotpexchange.moc"
