@@ -1,8 +1,7 @@
 #include "app/mainwindow.h"
 #include "monitor/canviewer.h"
 #include "monitor/canwindow.h"
-#include "sim/simulatorchannel.h"
-#include "tests/support/scripteddriver.h"
+#include "sim/korveldevice.h"
 #include "tests/support/startconsole.h"
 
 #include <QAbstractButton>
@@ -32,24 +31,22 @@ constexpr int batch = 2500;
 void receivePath(benchmark::State &state)
 {
     const auto identifiers = quint32(state.range(0));
-    tests::ScriptedDriver driver;
-    tests::ScriptedChannel *bus = driver.addScriptedChannel(QStringLiteral("CAN 1"));
-    std::unique_ptr<MainWindow> window = tests::startConsole(QDialogButtonBox::Ok);
-    window->findChild<QAbstractButton *>(QStringLiteral("showCANView"))->click();
-    VectorCAN &can = ConsoleBench::can(*window);
+    tests::ScriptedConsole console;
+    MainWindow &window = *console.window;
+    window.findChild<QAbstractButton *>(QStringLiteral("showCANView"))->click();
+    VectorCAN &can = ConsoleBench::can(window);
     const QByteArray data = QByteArray::fromHex("0102030405060708");
     quint32 next = 0;
     for (auto _ : state) {
         state.PauseTiming();
         if (identifiers > batch && next % identifiers == 0)
-            ConsoleBench::activity(*window).clear();
+            ConsoleBench::activity(window).clear();
         for (int i = 0; i < batch; ++i)
-            bus->inject(xl::receivedEvent(0x100000 + next++ % identifiers, true, data));
+            console.bus->inject(xl::receivedEvent(0x100000 + next++ % identifiers, true, data));
         state.ResumeTiming();
         can.readMessages();
     }
     state.SetItemsProcessed(state.iterations() * batch);
-    window->close();
 }
 
 // The whole 255 × 255 download from the simulated device with no latency,
@@ -58,30 +55,22 @@ void receivePath(benchmark::State &state)
 void touchpadDownload(benchmark::State &state)
 {
     constexpr int exchanges = 1 + (255 * 255 + 3) / 4;
-    xl::Driver driver;
-    auto channel = std::make_unique<sim::SimulatorChannel>();
-    sim::KorvelDevice &device = channel->device();
-    device.setNoise(false);
-    device.setMatrixSize(255, 255);
-    driver.addChannel(std::move(channel));
-    xl::Driver::install(&driver);
-    std::unique_ptr<MainWindow> window = tests::startConsole(QDialogButtonBox::Ok);
-    auto *download = window->findChild<QGroupBox *>(QStringLiteral("readTPraw"));
+    tests::SimulatedConsole console;
+    console.device->setMatrixSize(255, 255);
+    const MainWindow &window = *console.window;
+    auto *download = window.findChild<QGroupBox *>(QStringLiteral("readTPraw"));
     for (auto _ : state) {
         // Unchecked once the download runs, it goes on to its end and stops.
-        download->setChecked(true);
-        emit download->clicked(true);
-        while (ConsoleBench::downloadState(*window) != MainWindow::TPRawDownload)
+        tests::toggle(download, true);
+        while (ConsoleBench::downloadState(window) != MainWindow::TPRawDownload)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        download->setChecked(false);
-        emit download->clicked(false);
-        while (ConsoleBench::downloadState(*window) != MainWindow::TPRawIdle)
+        tests::toggle(download, false);
+        while (ConsoleBench::downloadState(window) != MainWindow::TPRawIdle)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     state.counters["us_per_exchange"] = benchmark::Counter(
         double(state.iterations()) * exchanges / 1e6,
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    window->close();
 }
 
 } // namespace

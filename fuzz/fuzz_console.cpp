@@ -1,7 +1,6 @@
 #include "protocol/deviceprotocol.h"
 #include "fuzz/fuzzinput.h"
 #include "monitor/canwindow.h"
-#include "tests/support/scripteddriver.h"
 #include "tests/support/startconsole.h"
 
 #include <QApplication>
@@ -51,28 +50,13 @@ public:
     bool answering = false;
 };
 
-DeviceChannel *addDeviceChannel(xl::Driver &driver)
+struct Console : tests::ScriptedConsole
 {
-    auto channel = std::make_unique<DeviceChannel>(QStringLiteral("CAN 1"));
-    DeviceChannel *added = channel.get();
-    driver.addChannel(std::move(channel));
-    return added;
-}
+    Console() : ScriptedConsole(std::make_unique<DeviceChannel>(QStringLiteral("CAN 1"))) {}
 
-struct Console
-{
-    tests::ScriptedDriver driver;
-    DeviceChannel *bus = addDeviceChannel(driver);
-    std::unique_ptr<MainWindow> window = tests::startConsole(QDialogButtonBox::Ok);
-
+    DeviceChannel &device() const { return static_cast<DeviceChannel &>(*bus); }
     QPushButton *button(const char *name) const { return window->findChild<QPushButton *>(QLatin1String(name)); }
     QGroupBox *box(const char *name) const { return window->findChild<QGroupBox *>(QLatin1String(name)); }
-
-    void receive(const XlEvent &event)
-    {
-        bus->inject(event);
-        QApplication::processEvents();
-    }
 
     // Whatever the inputs before left, one state: NMH off, the transmitter
     // idle, an empty matrix downloaded and the next copy asked for, the
@@ -142,13 +126,13 @@ struct Console
     // Switched on again, it gets an empty matrix.
     void downloadEmptyMatrix()
     {
-        bus->answering = true;
+        device().answering = true;
         tests::toggle(box("readTPraw"), false);
         QMetaObject::invokeMethod(window.get(), "advanceTPRaw");
         QApplication::processEvents();
         tests::toggle(box("readTPraw"), true);
         receive(deviceReply(protocol::touchpadHeader));
-        bus->answering = false;
+        device().answering = false;
     }
 };
 
