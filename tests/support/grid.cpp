@@ -2,6 +2,9 @@
 
 #include "touchview/touchview.h"
 
+#include <QApplication>
+#include <QPainter>
+
 #include <algorithm>
 
 namespace tests {
@@ -36,6 +39,33 @@ bool showsMatrix(QWidget &grid, int rows, int columns, const QByteArray &values)
     expected.resize(shown.size());
     expected.setData(rows, columns, values);
     return largestDifference(shown, render(expected), shown.rect()) <= antiAliasingLevels;
+}
+
+QImage paintReference(int rows, int columns, const QByteArray &values, const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    const int w = size.width();
+    const int h = size.height();
+    QFont font = QApplication::font();
+    if (h / rows / 2 > 0)
+        font.setPixelSize(h / rows / 2);
+    painter.setFont(font);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const int v = 2 * quint8(values.at(r * columns + c));
+            const QRect cell(QPoint(c * w / columns, r * h / rows),
+                             QPoint((c + 1) * w / columns - 1, (r + 1) * h / rows - 1));
+            painter.fillRect(cell, v > 255 ? QColor::fromHsv(359, 255, 227) : QColor::fromHsv(359 * v / 255, v, v / 2 + 100));
+            const QString text = QString::number(v);
+            painter.setPen(Qt::black);
+            for (const QPoint &shift : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
+                painter.drawText(cell.translated(shift), Qt::AlignCenter, text);
+            painter.setPen(Qt::white);
+            painter.drawText(cell, Qt::AlignCenter, text);
+        }
+    }
+    return image;
 }
 
 } // namespace tests
