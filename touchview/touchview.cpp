@@ -110,6 +110,21 @@ const QImage &Touchview::label(Labels &set, int value) const
     return image;
 }
 
+// The device pixels of a cell: its edges scaled, so that neighbours meet.
+static QRect devicePixels(const QRect &cell, qreal ratio)
+{
+    const auto at = [ratio](int x) { return qRound(x * ratio); };
+    return QRect(QPoint(at(cell.left()), at(cell.top())), QPoint(at(cell.right() + 1) - 1, at(cell.bottom() + 1) - 1));
+}
+
+static void fill(uchar *bits, qsizetype bytesPerLine, const QRect &pixels, QRgb colour)
+{
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(bits + y * bytesPerLine);
+        std::fill(line + pixels.left(), line + pixels.right() + 1, colour);
+    }
+}
+
 void Touchview::paintMatrix(QPainter &painter, const QRect &exposed)
 {
     const int w = width();
@@ -138,7 +153,18 @@ void Touchview::paintMatrix(QPainter &painter, const QRect &exposed)
     // A label reaches a pixel into the cells left of and above its own, so
     // the cells just right of and below the exposed area paint too; the
     // painter's clip keeps everything else as it is.
-    const QRect area = exposed.adjusted(0, 0, 1, 1);
+    const QRect area = exposed.adjusted(0, 0, 1, 1) & rect();
+    if (area.isEmpty())
+        return;
+    // The cells go straight into an image of the area, pixel by pixel: on a
+    // large matrix a cell is a few pixels, fewer than a painter's fill costs.
+    QImage canvas(devicePixels(QRect(QPoint(0, 0), area.size()), devicePixelRatio).size(), QImage::Format_RGB32);
+    canvas.setDevicePixelRatio(devicePixelRatio);
+    uchar *bits = canvas.bits();
+    const qsizetype bytesPerLine = canvas.bytesPerLine();
+    const QRect canvasPixels = canvas.rect();
+    QPainter labelPainter(&canvas);
+    labelPainter.translate(-area.topLeft());
     for (int r = 0; r < rows; ++r) {
         const int top = r * h / rows;
         const int bottom = (r + 1) * h / rows - 1;
@@ -156,13 +182,16 @@ void Touchview::paintMatrix(QPainter &painter, const QRect &exposed)
             // cell's label is drawn before the next cell's fill, as the
             // overlapping outlines need.
             const QRect cell(QPoint(left, top), QPoint(right, bottom));
-            painter.fillRect(cell, colours[v]);
+            fill(bits, bytesPerLine, devicePixels(cell.translated(-area.topLeft()), devicePixelRatio) & canvasPixels,
+                 colours[v].rgb());
             Labels *&set = sets[cell.height() - smallest.height()][cell.width() - smallest.width()];
             if (!set)
                 set = &labels(font, cell.size(), devicePixelRatio);
             const QImage &image = label(*set, v);
             if (!image.isNull())
-                painter.drawImage(cell.topLeft() - QPoint(1, 1), image);
+                labelPainter.drawImage(cell.topLeft() - QPoint(1, 1), image);
         }
     }
+    labelPainter.end();
+    painter.drawImage(area.topLeft(), canvas);
 }
