@@ -49,6 +49,39 @@ void receivePath(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * batch);
 }
 
+// The same frames as receivePath copied out of the driver's queue one by one,
+// as the console takes them, and nothing else: the floor under its cost.
+void receiveCopy(benchmark::State &state)
+{
+    const auto identifiers = quint32(state.range(0));
+    tests::ScriptedDriver driver;
+    tests::ScriptedChannel *bus = driver.addScriptedChannel(QStringLiteral("CAN 1"));
+    XlDriverConfig config{};
+    XlPortHandle port = XL_INVALID_PORTHANDLE;
+    XlAccess permission = 0;
+    xlOpenDriver();
+    xlGetDriverConfig(&config);
+    const XlAccess mask = config.channel[0].channelMask;
+    xlOpenPort(&port, "bench", mask, &permission, 4096, XL_INTERFACE_VERSION, XL_BUS_TYPE_CAN);
+    xlActivateChannel(port, mask, XL_BUS_TYPE_CAN, XL_ACTIVATE_RESET_CLOCK);
+    const QByteArray data = QByteArray::fromHex("0102030405060708");
+    std::vector<XlEvent> copied(batch);
+    quint32 next = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int i = 0; i < batch; ++i)
+            bus->inject(xl::receivedEvent(0x100000 + next++ % identifiers, true, data));
+        state.ResumeTiming();
+        unsigned count = 1;
+        for (XlEvent *event = copied.data(); xlReceive(port, &count, event) == XL_SUCCESS; ++event)
+            count = 1;
+        benchmark::DoNotOptimize(copied.data());
+    }
+    state.SetItemsProcessed(state.iterations() * batch);
+    xlClosePort(port);
+    xlCloseDriver();
+}
+
 // The whole 255 × 255 download from the simulated device with no latency,
 // the matrix shown at the end: the copy request and 16,257 data requests,
 // each answered at once.
@@ -76,4 +109,5 @@ void touchpadDownload(benchmark::State &state)
 } // namespace
 
 BENCHMARK(receivePath)->Arg(200)->Arg(10000)->UseRealTime();
+BENCHMARK(receiveCopy)->Arg(200)->UseRealTime();
 BENCHMARK(touchpadDownload)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -1,3 +1,4 @@
+#include "tests/support/grid.h"
 #include "touchview/touchview.h"
 
 #include <QImage>
@@ -6,14 +7,20 @@
 
 namespace {
 
+QByteArray variedValues(int count)
+{
+    QByteArray values(count, Qt::Uninitialized);
+    for (int i = 0; i < count; ++i)
+        values[i] = char(i * 7);
+    return values;
+}
+
 // One full paint of a matrix of varied values on a 1000 × 600 widget.
 void paintMatrix(benchmark::State &state)
 {
     const int rows = int(state.range(0));
     const int columns = int(state.range(1));
-    QByteArray values(rows * columns, Qt::Uninitialized);
-    for (int i = 0; i < values.size(); ++i)
-        values[i] = char(i * 7);
+    const QByteArray values = variedValues(rows * columns);
     Touchview view;
     view.resize(1000, 600);
     view.setData(rows, columns, values);
@@ -23,6 +30,18 @@ void paintMatrix(benchmark::State &state)
     benchmark::DoNotOptimize(image.constBits());
 }
 
+// The same matrix painted the straightforward way, cell by cell: what the
+// widget's own painting is measured against.
+void paintReference(benchmark::State &state)
+{
+    const int rows = int(state.range(0));
+    const int columns = int(state.range(1));
+    const QByteArray values = variedValues(rows * columns);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(tests::paintReference(rows, columns, values, QSize(1000, 600)).constBits());
+}
+
 } // namespace
 
 BENCHMARK(paintMatrix)->Args({255, 255})->Args({14, 24})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(paintReference)->Args({255, 255})->Unit(benchmark::kMillisecond)->UseRealTime();
