@@ -97,6 +97,19 @@ private slots:
         QTest::newRow("cleared before the refresh")
             << QStringList{"0 rx 100", "0 refresh", "10 rx 100", "10 rx 200", "clear", "10 refresh", "20 rx 100"}
             << QStringList{"RX|100||0|"};
+        // Rows not spelled out: only that sorting by ID would leave them as they are.
+        QTest::newRow("before, between and after")
+            << QStringList{"0 rx 100", "0 rx 300", "0 refresh", "0 rx 050", "0 rx 200", "0 rx 400", "0 rx 7ff"} << QStringList();
+        QTest::newRow("several at each place")
+            << QStringList{"0 rx 200x", "0 rx 500", "0 refresh", "0 rx 100x", "0 rx 110x", "0 rx 300", "0 rx 310",
+                           "0 rx 600", "0 rx 1fffffffx", "0 refresh", "0 rx 301"} << QStringList();
+        QTest::newRow("extended by text, not value")
+            << QStringList{"0 rx 1000000x", "0 refresh", "0 rx ffffffx", "0 rx 2000000x", "0 rx 7f"} << QStringList();
+        QStringList many{"0 rx 1000000x", "0 rx 1000", "0 refresh", "0 rx 10000000x", "0 rx 100000x", "0 rx 1000001x",
+                         "0 rx 100", "0 rx 10", "0 rx 1001", "0 refresh"};
+        for (int i = 0; i < 600; ++i)
+            many << QStringLiteral("0 rx %1x").arg(0x200000 + i, 0, 16);
+        QTest::newRow("one text begins another, few and many at once") << many << QStringList();
     }
 
     void shouldShowLatestFrameOfEachIdentifier()
@@ -111,38 +124,11 @@ private slots:
         if (steps.filter(QLatin1String(" refresh")).isEmpty())
             QVERIFY(viewer.rows().isEmpty());
         viewer.refresh();
-        QCOMPARE(viewer.rows(), rows);
-    }
-
-    // New rows go in at their places, refresh after refresh, as sorting by ID would order them.
-    void shouldOrderRowsAsSortingWould_data()
-    {
-        QTest::addColumn<QList<QStringList>>("refreshes");
-
-        QTest::newRow("before, between and after") << QList<QStringList>{{"100", "300"}, {"050", "200", "400", "7ff"}};
-        QTest::newRow("several at each place")
-            << QList<QStringList>{{"200x", "500"}, {"100x", "110x", "300", "310", "600", "1fffffffx"}, {"301"}};
-        QTest::newRow("extended by text, not value") << QList<QStringList>{{"1000000x"}, {"ffffffx", "2000000x", "7f"}};
-        QStringList many{"10000000x", "100000x", "1000000x", "1000001x", "100", "10", "1001"};
-        for (int i = 0; i < 600; ++i)
-            many << QString::number(0x200000 + i, 16) + QLatin1Char('x');
-        QTest::newRow("one text begins another, few and many at once")
-            << QList<QStringList>{{"1000000x", "1000"}, many.mid(0, 7), many};
-    }
-
-    void shouldOrderRowsAsSortingWould()
-    {
-        QFETCH(QList<QStringList>, refreshes);
-
-        ClockedViewer viewer;
-        for (const QStringList &ids : refreshes) {
-            for (const QString &id : ids)
-                viewer.run(QStringLiteral("0 rx ") + id);
-            viewer.refresh();
-        }
         const QStringList shown = viewer.rows();
         viewer.sortItems(CanViewer::IdColumn, Qt::AscendingOrder);
         QCOMPARE(viewer.rows(), shown);
+        if (!rows.isEmpty())
+            QCOMPARE(shown, rows);
     }
 
     // Steps as above; the rows' count, the waiting ones' count and the first
