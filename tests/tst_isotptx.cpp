@@ -55,10 +55,12 @@ class TestISOTPTX : public QObject
     QStringList frames()
     {
         QStringList list;
-        for (const QByteArray &event : std::as_const(rig->channel->written)) {
-            const bool ours = event[0] == char(XL_TRANSMIT_MSG) && event.mid(16, 4).toHex() == "f073f897"
-                              && event.mid(22, 2).toHex() == "0800";
-            list << (ours ? "" : "foreign ") + QString::fromLatin1(event.mid(32, 8).toHex(' ').toUpper());
+        for (const QByteArray &written : std::as_const(rig->channel->written)) {
+            XlEvent event;
+            std::memcpy(&event, written.constData(), sizeof event);
+            const bool ours = event.tag == XL_TRANSMIT_MSG && event.id == 0x97F873F0 && event.dlc == 8;
+            const QByteArray data(reinterpret_cast<const char *>(event.data), sizeof event.data);
+            list << (ours ? "" : "foreign ") + QString::fromLatin1(data.toHex(' ').toUpper());
         }
         rig->channel->written.clear();
         return list;
