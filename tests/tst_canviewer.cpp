@@ -73,43 +73,32 @@ private slots:
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QStringList>("rows");
 
-        QTest::newRow("first frame, empty interval")
-            << QStringList{"0 rx 17faf073x 3000000000000000"} << QStringList{"RX|*17faf073||8|30 00 00 00 00 00 00 00 "};
-        QTest::newRow("last of several frames in one period")
-            << QStringList{"0 rx 123 0102", "40 tx 123 030405", "100 rx 123 a0"} << QStringList{"RX|123|60|1|a0 "};
-        QTest::newRow("standard and extended 0x7f")
-            << QStringList{"0 rx 7f 01", "0 rx 7fx 02"} << QStringList{"RX|*00007f||1|02 ", "RX|07f||1|01 "};
-        QTest::newRow("receipt shares the row")
-            << QStringList{"0 rx 1bff8300x 01", "5 tx 1bff8300x 01a0ff"} << QStringList{"TX|*1bff8300|5|3|01 a0 ff "};
-        QTest::newRow("dlc 0") << QStringList{"0 rx 7ff"} << QStringList{"RX|7ff||0|"};
-        QTest::newRow("dlc 9 shows eight bytes")
-            << QStringList{"0 rx 100 1122334455667788 9"} << QStringList{"RX|100||9|11 22 33 44 55 66 77 88 "};
-        QTest::newRow("negative dlc shows none") << QStringList{"0 rx 100 11 -1"} << QStringList{"RX|100||-1|"};
-        QTest::newRow("sorted by id text")
-            << QStringList{"0 rx 300", "0 rx 100", "0 rx 200x", "0 rx 7ff", "0 rx 1fffffffx"}
-            << QStringList{"RX|*000200||0|", "RX|*1fffffff||0|", "RX|100||0|", "RX|300||0|", "RX|7ff||0|"};
-        QTest::newRow("sorted as new rows arrive") << QStringList{"0 rx 500", "0 refresh", "10 rx 050", "10 tx 500 01"}
-                                                   << QStringList{"RX|050||0|", "TX|500|10|1|01 "};
-        QTest::newRow("silent for 10000 ms: kept") << QStringList{"0 rx 123", "0 refresh", "10000 refresh", "10001 rx 123"}
-                                                   << QStringList{"RX|123|10001|0|"};
-        QTest::newRow("silent for 10001 ms: dropped")
-            << QStringList{"0 rx 123", "0 refresh", "10001 refresh", "10001 rx 123"} << QStringList{"RX|123||0|"};
-        QTest::newRow("cleared before the refresh")
-            << QStringList{"0 rx 100", "0 refresh", "10 rx 100", "10 rx 200", "clear", "10 refresh", "20 rx 100"}
-            << QStringList{"RX|100||0|"};
-        // Rows not spelled out: only that sorting by ID would leave them as they are.
-        QTest::newRow("before, between and after")
-            << QStringList{"0 rx 100", "0 rx 300", "0 refresh", "0 rx 050", "0 rx 200", "0 rx 400", "0 rx 7ff"} << QStringList();
-        QTest::newRow("several at each place")
-            << QStringList{"0 rx 200x", "0 rx 500", "0 refresh", "0 rx 100x", "0 rx 110x", "0 rx 300", "0 rx 310",
-                           "0 rx 600", "0 rx 1fffffffx", "0 refresh", "0 rx 301"} << QStringList();
-        QTest::newRow("extended by text, not value")
-            << QStringList{"0 rx 1000000x", "0 refresh", "0 rx ffffffx", "0 rx 2000000x", "0 rx 7f"} << QStringList();
-        QStringList many{"0 rx 1000000x", "0 rx 1000", "0 refresh", "0 rx 10000000x", "0 rx 100000x", "0 rx 1000001x",
-                         "0 rx 100", "0 rx 10", "0 rx 1001", "0 refresh"};
+        // Steps and rows each apart by "; "; no rows: only that sorting by ID would leave them as they are.
+        const auto row = [](const char *name, const QString &steps, const QString &rows = {}) {
+            QTest::newRow(name) << steps.split("; ") << (rows.isEmpty() ? QStringList() : rows.split("; "));
+        };
+        row("first frame, empty interval", "0 rx 17faf073x 3000000000000000", "RX|*17faf073||8|30 00 00 00 00 00 00 00 ");
+        row("last of several frames in one period", "0 rx 123 0102; 40 tx 123 030405; 100 rx 123 a0", "RX|123|60|1|a0 ");
+        row("standard and extended 0x7f", "0 rx 7f 01; 0 rx 7fx 02", "RX|*00007f||1|02 ; RX|07f||1|01 ");
+        row("receipt shares the row", "0 rx 1bff8300x 01; 5 tx 1bff8300x 01a0ff", "TX|*1bff8300|5|3|01 a0 ff ");
+        row("dlc 0", "0 rx 7ff", "RX|7ff||0|");
+        row("dlc 9 shows eight bytes", "0 rx 100 1122334455667788 9", "RX|100||9|11 22 33 44 55 66 77 88 ");
+        row("negative dlc shows none", "0 rx 100 11 -1", "RX|100||-1|");
+        row("sorted by id text", "0 rx 300; 0 rx 100; 0 rx 200x; 0 rx 7ff; 0 rx 1fffffffx",
+            "RX|*000200||0|; RX|*1fffffff||0|; RX|100||0|; RX|300||0|; RX|7ff||0|");
+        row("sorted as new rows arrive", "0 rx 500; 0 refresh; 10 rx 050; 10 tx 500 01", "RX|050||0|; TX|500|10|1|01 ");
+        row("silent for 10000 ms: kept", "0 rx 123; 0 refresh; 10000 refresh; 10001 rx 123", "RX|123|10001|0|");
+        row("silent for 10001 ms: dropped", "0 rx 123; 0 refresh; 10001 refresh; 10001 rx 123", "RX|123||0|");
+        row("cleared before the refresh", "0 rx 100; 0 refresh; 10 rx 100; 10 rx 200; clear; 10 refresh; 20 rx 100", "RX|100||0|");
+        row("before, between and after", "0 rx 100; 0 rx 300; 0 refresh; 0 rx 050; 0 rx 200; 0 rx 400; 0 rx 7ff");
+        row("several at each place", "0 rx 200x; 0 rx 500; 0 refresh; 0 rx 100x; 0 rx 110x; 0 rx 300; 0 rx 310; 0 rx 600; "
+                                     "0 rx 1fffffffx; 0 refresh; 0 rx 301");
+        row("extended by text, not value", "0 rx 1000000x; 0 refresh; 0 rx ffffffx; 0 rx 2000000x; 0 rx 7f");
+        QString many = "0 rx 1000000x; 0 rx 1000; 0 refresh; 0 rx 10000000x; 0 rx 100000x; 0 rx 1000001x; 0 rx 100; 0 rx 10; "
+                       "0 rx 1001; 0 refresh";
         for (int i = 0; i < 600; ++i)
-            many << QStringLiteral("0 rx %1x").arg(0x200000 + i, 0, 16);
-        QTest::newRow("one text begins another, few and many at once") << many << QStringList();
+            many += QStringLiteral("; 0 rx %1x").arg(0x200000 + i, 0, 16);
+        row("one text begins another, few and many at once", many);
     }
 
     void shouldShowLatestFrameOfEachIdentifier()
@@ -141,24 +130,21 @@ private slots:
         QTest::addColumn<QString>("waiting");  // the last row's text, if identifiers wait
         QTest::addColumn<QStringList>("firstAndLast");
 
-        QTest::newRow("at the limit") << QStringList{"0 fill 0 10000"} << 10000 << QString()
-                                      << QStringList{"RX|*000000||0|", "RX|*00270f||0|"};
-        QTest::newRow("one beyond, the last by ID waits") << QStringList{"0 fill 1 10000", "0 rx 0x"} << 10000
-                                                          << "… 1 weitere Kennung"
-                                                          << QStringList{"RX|*000000||0|", "RX|*00270f||0|"};
-        QTest::newRow("a waiting one, still counting, gets a silent one's room")
-            << QStringList{"0 fill 1 10000", "0 refresh", "5000 fill 2 9999", "5000 rx 0x", "5010 rx 0x 01", "5010 refresh",
-                           "10001 refresh"}
-            << 10000 << QString() << QStringList{"RX|*000000|10|1|01 ", "RX|*002710|5000|0|"};
-        QTest::newRow("600 silent, 600 of 1000 waiting get rows at once")
-            << QStringList{"0 fill 10000 10000", "0 refresh", "5000 fill 10258 9400", "5000 fill 0 1000", "5000 refresh",
-                           "10001 refresh"}
-            << 10000 << "… 400 weitere Kennungen" << QStringList{"RX|*000000||0|", "RX|*01270f|5000|0|"};
-        QTest::newRow("waiting ones fall silent too")
-            << QStringList{"0 fill 0 10002", "0 refresh", "5000 fill 0 10000", "10001 refresh"} << 10000 << QString()
-            << QStringList{"RX|*000000|5000|0|", "RX|*00270f|5000|0|"};
-        QTest::newRow("Leeren") << QStringList{"0 fill 0 10001", "0 refresh", "clear", "10 rx 5x"} << 1 << QString()
-                                << QStringList{"RX|*000005||0|", "RX|*000005||0|"};
+        const auto row = [](const char *name, const QString &steps, int rows, const QString &waiting, const QString &ends) {
+            QTest::newRow(name) << steps.split("; ") << rows << waiting << ends.split("; ");
+        };
+        row("at the limit", "0 fill 0 10000", 10000, {}, "RX|*000000||0|; RX|*00270f||0|");
+        row("one beyond, the last by ID waits", "0 fill 1 10000; 0 rx 0x", 10000, "… 1 weitere Kennung",
+            "RX|*000000||0|; RX|*00270f||0|");
+        row("a waiting one, still counting, gets a silent one's room",
+            "0 fill 1 10000; 0 refresh; 5000 fill 2 9999; 5000 rx 0x; 5010 rx 0x 01; 5010 refresh; 10001 refresh", 10000, {},
+            "RX|*000000|10|1|01 ; RX|*002710|5000|0|");
+        row("600 silent, 600 of 1000 waiting get rows at once",
+            "0 fill 10000 10000; 0 refresh; 5000 fill 10258 9400; 5000 fill 0 1000; 5000 refresh; 10001 refresh", 10000,
+            "… 400 weitere Kennungen", "RX|*000000||0|; RX|*01270f|5000|0|");
+        row("waiting ones fall silent too", "0 fill 0 10002; 0 refresh; 5000 fill 0 10000; 10001 refresh", 10000, {},
+            "RX|*000000|5000|0|; RX|*00270f|5000|0|");
+        row("Leeren", "0 fill 0 10001; 0 refresh; clear; 10 rx 5x", 1, {}, "RX|*000005||0|; RX|*000005||0|");
     }
 
     void shouldKeepRowsWithinTheLimit()
