@@ -191,23 +191,6 @@ private slots:
     }
     void shouldWorkOffPendingInOrder() { verifyTranscript(); }
 
-    void shouldSendLongestMessageWithUnlimitedBlock()
-    {
-        run({"send 4095", "fc 30 00 00", "tick 585"});
-        const L sent = frames();
-        QCOMPARE(sent.size(), 1 + 585);
-        QByteArray payload = QByteArray::fromHex(sent[0].mid(6).toLatin1());
-        for (int i = 1; i < sent.size(); ++i) {
-            QCOMPARE(sent[i].left(2), QString::number(0x20 | (i & 0x0F), 16).toUpper());  // ..2F 20 21..
-            payload += QByteArray::fromHex(sent[i].mid(3).toLatin1());
-        }
-        QCOMPARE(sent.last(), QString("29 4E AA AA AA AA AA AA"));  // byte 4094 is 4094 % 251
-        QCOMPARE(payload.left(4095), bytes(4095));
-        QCOMPARE(status(), sending);
-        run({"tick"});
-        QCOMPARE(status(), idle);
-    }
-
     void shouldPaceConsecutiveFramesBySTmin_data()
     {
         transcriptColumns();
