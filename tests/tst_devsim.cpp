@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <csignal>
+
 namespace {
 
 void send(QCanBusDevice &bus, quint32 id, const QByteArray &hex)
@@ -41,9 +43,10 @@ void launch(QProcess &program, const QStringList &arguments, quint16 port)
     QVERIFY2(line.startsWith("korvel-devsim on virtualcan tcp://127.0.0.1:" + QByteArray::number(port) + "/can0"), line);
 }
 
-void stop(QProcess &program)
+// SIGTERM, as QProcess sends it, or SIGINT, as Ctrl+C in a terminal does.
+void stop(QProcess &program, int signal = SIGTERM)
 {
-    program.terminate();
+    ::kill(pid_t(program.processId()), signal);
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
@@ -84,25 +87,18 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(bus->state(), QCanBusDevice::ConnectedState, 10000);
     }
 
-    void shouldServeTheMatrixAtTheSizeGiven()
+    void shouldServeTheMatrixAndTakeTheCalibrationAsOptionsSay()
     {
         QProcess program;
-        start(program, {"--rows", "0", "--columns", "255", "--latency", "300"});
+        start(program, {"--rows", "0", "--columns", "255", "--latency", "300", "--block-size", "1", "--stmin", "5"});
         send(*bus, protocol::requestId, "2002000000000000");
         QCOMPARE(nextFrame(*bus, protocol::responseId, "2002"), QByteArray("200200ff00000000"));
         QCOMPARE(nextLine(program), QByteArray("snapshot 0 x 255 served"));
-        stop(program);
-    }
-
-    void shouldPrintTheCalibrationItIsWritten()
-    {
-        QProcess program;
-        start(program, {"--block-size", "1", "--stmin", "5"});
         send(*bus, protocol::isoTpTxId, "100ac8021110321e");
         QCOMPARE(nextFrame(*bus, protocol::isoTpFlowControlId, ""), QByteArray("300105aaaaaaaaaa"));
         send(*bus, protocol::isoTpTxId, "2196c8ea27aaaaaa");
         QCOMPARE(nextLine(program), QByteArray("calibration written: sens1Mul 150, sens1Div 200, calMul 234, calDiv 39"));
-        stop(program);
+        stop(program, SIGINT);
     }
 
     void shouldTakeOnlyWhatItCanDo_data()
@@ -126,11 +122,8 @@ private slots:
         QTest::newRow("other plugin, device as it is") << QStringList{"--plugin", "none", "--device", "can0x"} << 1
                                                        << "korvel-devsim: none can0x: cannot get on the bus";
         QTest::newRow("can0x") << QStringList{"--device", "can0x"} << 1 << "korvel-devsim: \"can0x\" is no virtual bus";
-        QTest::newRow("can2") << QStringList{"--device", "can2"} << 1 << "korvel-devsim: \"can2\" is no virtual bus";
         QTest::newRow("port 99999") << QStringList{"--device", "tcp://127.0.0.1:99999/can0"} << 1
                                     << "korvel-devsim: port 99999 of \"tcp://127.0.0.1:99999/can0\" is not within";
-        QTest::newRow("port 0") << QStringList{"--device", "tcp://127.0.0.1:0/can0"} << 1
-                                << "korvel-devsim: port 0 of \"tcp://127.0.0.1:0/can0\" is not within";
         QTest::newRow("port 40000, can1") << QStringList{"--device", "tcp://127.0.0.1:40000/can1"} << 0
                                           << "korvel-devsim on virtualcan tcp://127.0.0.1:40000/can1,";
     }

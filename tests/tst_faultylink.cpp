@@ -19,15 +19,16 @@ struct Outcome
     qint64 lastMs = -1;
 };
 
-Outcome pass(double drop, double duplicate, int jitter, int latency, double incomingDrop)
+// Faults: drop and duplicate rate, jitter and latency in ms, incoming drop rate.
+Outcome pass(const QList<double> &faults)
 {
     sim::FaultyLink link;
     link.setSeed(7);
-    link.setDropRate(drop);
-    link.setDuplicateRate(duplicate);
-    link.setJitter(jitter);
-    link.setLatency(latency);
-    link.setIncomingDropRate(incomingDrop);
+    link.setDropRate(faults[0]);
+    link.setDuplicateRate(faults[1]);
+    link.setJitter(int(faults[2]));
+    link.setLatency(int(faults[3]));
+    link.setIncomingDropRate(faults[4]);
     Outcome out;
     QElapsedTimer clock;
     QObject::connect(&link, &sim::FaultyLink::sent, [&](const QCanBusFrame &frame) {
@@ -43,7 +44,7 @@ Outcome pass(double drop, double duplicate, int jitter, int latency, double inco
         link.receive(QCanBusFrame(id, QByteArray(8, '\0')));
     }
     out.sentAtOnce = int(out.sent.size());
-    QTest::qWait(latency + jitter + 500);
+    QTest::qWait(int(faults[2] + faults[3]) + 500);
     return out;
 }
 
@@ -56,56 +57,41 @@ class TestFaultyLink : public QObject
 private slots:
     void shouldDisturbAsSeeded_data()
     {
-        QTest::addColumn<double>("drop");
-        QTest::addColumn<double>("duplicate");
-        QTest::addColumn<int>("jitter");
-        QTest::addColumn<int>("latency");
-        QTest::addColumn<double>("incomingDrop");
-        QTest::addColumn<int>("fewestSent");
-        QTest::addColumn<int>("mostSent");
-        QTest::addColumn<int>("fewestHeard");
-        QTest::addColumn<int>("mostHeard");
+        QTest::addColumn<QList<double>>("faults");  // as pass() takes them
+        QTest::addColumn<QList<int>>("counts");     // fewest and most frames sent, fewest and most heard
         QTest::addColumn<bool>("inOrder");
-
-        QTest::newRow("sound") << 0.0 << 0.0 << 0 << 0 << 0.0 << 200 << 200 << 200 << 200 << true;
-        QTest::newRow("drop a quarter") << 0.25 << 0.0 << 0 << 0 << 0.0 << 130 << 170 << 200 << 200 << true;
-        QTest::newRow("drop all") << 1.0 << 0.0 << 0 << 0 << 0.0 << 0 << 0 << 200 << 200 << true;
-        QTest::newRow("duplicate half") << 0.0 << 0.5 << 0 << 0 << 0.0 << 260 << 340 << 200 << 200 << true;
-        QTest::newRow("duplicate all") << 0.0 << 1.0 << 0 << 0 << 0.0 << 400 << 400 << 200 << 200 << true;
-        QTest::newRow("dropped beats doubled") << 1.0 << 1.0 << 0 << 0 << 0.0 << 0 << 0 << 200 << 200 << true;
-        QTest::newRow("jitter 30 ms reorders") << 0.0 << 0.0 << 30 << 0 << 0.0 << 200 << 200 << 200 << 200 << false;
-        QTest::newRow("latency 50 ms") << 0.0 << 0.0 << 0 << 50 << 0.0 << 200 << 200 << 200 << 200 << true;
-        QTest::newRow("miss half from the bus") << 0.0 << 0.0 << 0 << 0 << 0.5 << 200 << 200 << 70 << 130 << true;
-        QTest::newRow("miss all from the bus") << 0.0 << 0.0 << 0 << 0 << 1.0 << 200 << 200 << 0 << 0 << true;
+        QTest::newRow("sound") << QList<double>{0, 0, 0, 0, 0} << QList<int>{200, 200, 200, 200} << true;
+        QTest::newRow("drop a quarter") << QList<double>{0.25, 0, 0, 0, 0} << QList<int>{130, 170, 200, 200} << true;
+        QTest::newRow("drop all") << QList<double>{1, 0, 0, 0, 0} << QList<int>{0, 0, 200, 200} << true;
+        QTest::newRow("duplicate half") << QList<double>{0, 0.5, 0, 0, 0} << QList<int>{260, 340, 200, 200} << true;
+        QTest::newRow("duplicate all") << QList<double>{0, 1, 0, 0, 0} << QList<int>{400, 400, 200, 200} << true;
+        QTest::newRow("dropped beats doubled") << QList<double>{1, 1, 0, 0, 0} << QList<int>{0, 0, 200, 200} << true;
+        QTest::newRow("jitter 30 ms reorders") << QList<double>{0, 0, 30, 0, 0} << QList<int>{200, 200, 200, 200} << false;
+        QTest::newRow("latency 50 ms") << QList<double>{0, 0, 0, 50, 0} << QList<int>{200, 200, 200, 200} << true;
+        QTest::newRow("miss half from the bus") << QList<double>{0, 0, 0, 0, 0.5} << QList<int>{200, 200, 70, 130} << true;
+        QTest::newRow("miss all from the bus") << QList<double>{0, 0, 0, 0, 1} << QList<int>{200, 200, 0, 0} << true;
     }
 
     void shouldDisturbAsSeeded()
     {
-        QFETCH(double, drop);
-        QFETCH(double, duplicate);
-        QFETCH(int, jitter);
-        QFETCH(int, latency);
-        QFETCH(double, incomingDrop);
-        QFETCH(int, fewestSent);
-        QFETCH(int, mostSent);
-        QFETCH(int, fewestHeard);
-        QFETCH(int, mostHeard);
+        QFETCH(QList<double>, faults);
+        QFETCH(QList<int>, counts);
         QFETCH(bool, inOrder);
 
-        const Outcome out = pass(drop, duplicate, jitter, latency, incomingDrop);
+        const Outcome out = pass(faults);
         QCOMPARE(out.sentAtOnce, 0);
-        QVERIFY2(out.sent.size() >= fewestSent && out.sent.size() <= mostSent, qPrintable(QString::number(out.sent.size())));
-        QVERIFY2(out.heard >= fewestHeard && out.heard <= mostHeard, qPrintable(QString::number(out.heard)));
+        QVERIFY2(out.sent.size() >= counts[0] && out.sent.size() <= counts[1], qPrintable(QString::number(out.sent.size())));
+        QVERIFY2(out.heard >= counts[2] && out.heard <= counts[3], qPrintable(QString::number(out.heard)));
         QCOMPARE(std::is_sorted(out.sent.cbegin(), out.sent.cend()), inOrder);
         for (quint32 id = 0; id < frames; ++id)
             QVERIFY(out.sent.count(id) <= 2);
         if (!out.sent.isEmpty()) {
-            QVERIFY(out.firstMs >= latency);
-            QVERIFY(out.lastMs <= latency + jitter + 300);  // a generous margin for a busy machine
+            QVERIFY(out.firstMs >= faults[3]);
+            QVERIFY(out.lastMs <= faults[2] + faults[3] + 300);  // a generous margin for a busy machine
         }
 
         // The same seed, the same faults; the order may differ where frames fall due together.
-        Outcome again = pass(drop, duplicate, jitter, latency, incomingDrop);
+        Outcome again = pass(faults);
         QList<quint32> first = out.sent;
         std::sort(first.begin(), first.end());
         std::sort(again.sent.begin(), again.sent.end());

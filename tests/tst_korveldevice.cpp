@@ -4,46 +4,39 @@
 
 namespace {
 
-constexpr quint32 requestId = 0x1BFF8300;
-constexpr quint32 replyId = 0x1BFF8301;
-constexpr quint32 isoTpId = 0x17F873F0;
-
-const QByteArray pressureRequest = QByteArray::fromHex("2001000000000000");
-const QByteArray copyRequest = QByteArray::fromHex("2002000000000000");
-
-void feed(sim::KorvelDevice &device, const QByteArray &data, quint32 id = requestId, bool extended = true)
+// A frame from the bus: "<id hex>[x for 29 bits] <data hex>".
+void feed(sim::KorvelDevice &device, const QString &frame)
 {
-    QCanBusFrame frame(id, data);
-    frame.setExtendedFrameFormat(extended);
-    device.handleFrame(frame);
+    const QString id = frame.section(' ', 0, 0);
+    QCanBusFrame out(id.left(8).toUInt(nullptr, 16), QByteArray::fromHex(frame.section(' ', 1).toLatin1()));
+    out.setExtendedFrameFormat(id.endsWith('x'));
+    device.handleFrame(out);
 }
 
 // A message as an ISO-TP sender cuts it, to a device that takes whole
 // messages without pause: a single frame, or a first frame and consecutive ones.
 void feedMessage(sim::KorvelDevice &device, const QByteArray &message)
 {
-    if (message.size() <= 7) {
-        feed(device, char(message.size()) + message.leftJustified(7, '\xaa'), isoTpId);
-        return;
-    }
-    feed(device, QByteArray::fromHex("10") + char(message.size()) + message.left(6), isoTpId);
+    const auto frame = [&](const QByteArray &data) { feed(device, "17f873f0x " + data.leftJustified(8, '\xaa').toHex()); };
+    if (message.size() <= 7)
+        return frame(char(message.size()) + message);
+    frame("\x10" + (char(message.size()) + message.left(6)));
     for (int at = 6, index = 1; at < message.size(); at += 7, ++index)
-        feed(device, char(0x20 | (index & 0x0F)) + message.mid(at, 7).leftJustified(7, '\xaa'), isoTpId);
+        frame(char(0x20 | (index & 0x0F)) + message.mid(at, 7));
 }
 
-// The next reply the device sent, in hex, past its flow controls; any other
-// frame shows as its identifier.
-QByteArray nextReply(QSignalSpy &spy)
+// What the device sent, past its flow controls: the data of each reply in hex,
+// any other frame as its identifier.
+QStringList replies(QSignalSpy &spy)
 {
-    while (!spy.isEmpty()) {
-        const QCanBusFrame frame = spy.takeFirst().at(0).value<QCanBusFrame>();
-        if (frame.frameId() == 0x17FAF073)
-            continue;
-        if (frame.frameId() != replyId || !frame.hasExtendedFrameFormat())
-            return "frame on " + QByteArray::number(frame.frameId(), 16);
-        return frame.payload().toHex();
+    QStringList sent;
+    for (const QList<QVariant> &signal : std::as_const(spy)) {
+        const QCanBusFrame frame = signal.at(0).value<QCanBusFrame>();
+        if (frame.frameId() != 0x17FAF073)
+            sent << (frame.frameId() == 0x1BFF8301 && frame.hasExtendedFrameFormat()
+                         ? frame.payload().toHex() : "frame on " + QString::number(frame.frameId(), 16));
     }
-    return "nothing";
+    return sent;
 }
 
 } // namespace
@@ -59,19 +52,17 @@ private slots:
         QTest::addColumn<double>("force");
         QTest::addColumn<QByteArray>("expected");  // factors, then the pressure reply
 
-        QTest::newRow("0 N, neutral") << QByteArray() << 0.0 << QByteArray("01010101 2001000003e804b0");
-        QTest::newRow("5 N, neutral") << QByteArray() << 5.0 << QByteArray("01010101 200188b804b00546");
-        QTest::newRow("below unloaded: 0") << QByteArray() << -1.0 << QByteArray("01010101 2001000003c00492");
-        QTest::newRow("5 N, console's calibration") << QByteArray("c8021110321e96c8ea27") << 5.0
-                                                    << QByteArray("96c8ea27 2001138804b00546");
-        QTest::newRow("calibrated, then reset") << QByteArray("c8021110321e96c8ea27 c8021110ff0001010101") << 5.0
-                                                << QByteArray("01010101 200188b804b00546");
-        QTest::newRow("TP diagnosis activation") << QByteArray("c80111042020") << 5.0
-                                                 << QByteArray("01010101 200188b804b00546");
-        QTest::newRow("zero divisors count as 1") << QByteArray("c8021110321e01000001") << 5.0
-                                                  << QByteArray("01000001 200188b804b00546");
-        QTest::newRow("factors are unsigned") << QByteArray("c8021110321ec89cea27") << 5.0
-                                              << QByteArray("c89cea27 20011a7504b00546");
+        const auto row = [](const char *name, const char *messages, double force, const char *expected) {
+            QTest::newRow(name) << QByteArray(messages) << force << QByteArray(expected);
+        };
+        row("0 N, neutral", "", 0, "01010101 2001000003e804b0");
+        row("5 N, neutral", "", 5, "01010101 200188b804b00546");
+        row("below unloaded: 0", "", -1, "01010101 2001000003c00492");
+        row("5 N, console's calibration", "c8021110321e96c8ea27", 5, "96c8ea27 2001138804b00546");
+        row("calibrated, then reset", "c8021110321e96c8ea27 c8021110ff0001010101", 5, "01010101 200188b804b00546");
+        row("TP diagnosis activation", "c80111042020", 5, "01010101 200188b804b00546");
+        row("zero divisors count as 1", "c8021110321e01000001", 5, "01000001 200188b804b00546");
+        row("factors are unsigned", "c8021110321ec89cea27", 5, "c89cea27 20011a7504b00546");
     }
 
     void shouldAnswerPressureAsCalibrated()
@@ -83,65 +74,21 @@ private slots:
         sim::KorvelDevice device;
         device.setNoise(false);
         device.holdForce(force);
-        QByteArrayList sent = messages.split(' ');
-        sent.removeAll(QByteArray());
-        for (QByteArray &message : sent) {
-            message = QByteArray::fromHex(message);
-            feedMessage(device, message);
-        }
+        QByteArrayList sent = messages.isEmpty() ? QByteArrayList() : messages.split(' ');
+        for (QByteArray &message : sent)
+            feedMessage(device, message = QByteArray::fromHex(message));
         QCOMPARE(device.receivedMessages(), sent);
         const sim::Calibration c = device.calibration();
-        const quint8 factors[] = {c.sens1Mul, c.sens1Div, c.calMul, c.calDiv};
-
         QSignalSpy spy(&device, &sim::KorvelDevice::frameOut);
-        feed(device, pressureRequest);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(factors), 4).toHex() + ' ' + nextReply(spy), expected);
-    }
-
-    void shouldHandOutTheCopiedMatrix_data()
-    {
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<int>("inside");  // of the four bytes from that position
-
-        QTest::newRow("14 x 24, first position") << 14 << 24 << 0 << 0 << 4;
-        QTest::newRow("column past its row runs on") << 14 << 24 << 0 << 22 << 4;
-        QTest::newRow("last row, two left") << 14 << 24 << 13 << 22 << 2;
-        QTest::newRow("past the end") << 14 << 24 << 14 << 0 << 0;
-        QTest::newRow("0 rows") << 0 << 24 << 0 << 0 << 0;
-        QTest::newRow("255 x 255, last byte") << 255 << 255 << 254 << 254 << 1;
-    }
-
-    void shouldHandOutTheCopiedMatrix()
-    {
-        QFETCH(int, rows);
-        QFETCH(int, columns);
-        QFETCH(int, row);
-        QFETCH(int, column);
-        QFETCH(int, inside);
-
-        sim::KorvelDevice device;
-        device.setMatrixSize(rows, columns);
-        QSignalSpy spy(&device, &sim::KorvelDevice::frameOut);
-        feed(device, copyRequest);
-        QCOMPARE(nextReply(spy), (QByteArray::fromHex("2002") + char(rows) + char(columns) + QByteArray(4, 0)).toHex());
-        const QByteArray matrix = device.snapshot();
-        QCOMPARE(matrix.size(), rows * columns);
-
-        const QByteArray head = QByteArray::fromHex("2003") + char(row) + char(column);
-        feed(device, head + QByteArray(4, 0));
-        const QByteArray values = matrix.mid(row * columns + column, inside);
-        QCOMPARE(nextReply(spy), (head + values + QByteArray(4 - inside, 0)).toHex());
+        feed(device, "1bff8300x 2001000000000000");
+        const QByteArray factors(reinterpret_cast<const char *>(&c), sizeof c);  // sens1Mul, sens1Div, calMul, calDiv
+        QCOMPARE(factors.toHex() + ' ' + replies(spy).join(' ').toLatin1(), expected);
     }
 
     void shouldKeepOnlyTheLatestMessages_data()
     {
         QTest::addColumn<int>("count");
-
         constexpr int kept = sim::KorvelDevice::keptMessages;
-        QTest::newRow("one below the limit") << kept - 1;
         QTest::newRow("at the limit") << kept;
         QTest::newRow("one above") << kept + 1;
         QTest::newRow("many laps") << 10 * kept + 3;
@@ -152,44 +99,55 @@ private slots:
         QFETCH(int, count);
         sim::KorvelDevice device;
         QList<QByteArray> sent;
-        for (int i = 0; i < count; ++i) {
-            sent << QByteArray::number(i);  // single frames, up to 7 bytes each
-            feed(device, char(sent.last().size()) + sent.last().leftJustified(7, '\xaa'), isoTpId);
-        }
+        for (int i = 0; i < count; ++i)
+            feedMessage(device, sent.emplace_back(QByteArray::number(i)));
         QCOMPARE(device.receivedMessages(), sent.mid(qMax(0, count - sim::KorvelDevice::keptMessages)));
     }
 
-    void shouldReplyOnlyToItsRequests_data()
+    // Frames as feed() takes them, to a pad of 24 x 14 unless the row says
+    // otherwise; the replies. None of them is an ISO-TP message.
+    void shouldTakeOnlyItsRequests_data()
     {
-        QTest::addColumn<quint32>("id");
-        QTest::addColumn<bool>("extended");
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<QByteArray>("reply");
-
-        const QByteArray ok = pressureRequest;
-        QTest::newRow("pressure request") << requestId << true << ok << QByteArray("2001000003e804b0");
-        QTest::newRow("standard identifier") << requestId << false << ok << QByteArray("nothing");
-        QTest::newRow("reply identifier") << replyId << true << ok << QByteArray("nothing");
-        QTest::newRow("DLC 7") << requestId << true << ok.left(7) << QByteArray("nothing");
-        QTest::newRow("byte 0 not 0x20") << requestId << true << "\x21" + ok.mid(1) << QByteArray("nothing");
-        QTest::newRow("sub-command 0x04") << requestId << true << ok.left(1) + '\x04' + ok.mid(2) << QByteArray("nothing");
-        QTest::newRow("ISO-TP, standard id") << isoTpId << false << QByteArray::fromHex("06c80111042020aa")
-                                             << QByteArray("nothing");
+        QTest::addColumn<QSize>("pad");
+        QTest::addColumn<QStringList>("frames");
+        QTest::addColumn<QStringList>("replies");
+        const auto row = [](const char *name, const QStringList &frames, const QStringList &replies = {},
+                            QSize pad = {24, 14}) { QTest::newRow(name) << pad << frames << replies; };
+        row("pressure request", {"1bff8300x 2001000000000000"}, {"2001000003e804b0"});
+        row("standard identifier", {"1bff8300 2001000000000000"});
+        row("reply identifier", {"1bff8301x 2001000000000000"});
+        row("DLC 7", {"1bff8300x 20010000000000"});
+        row("byte 0 not 0x20", {"1bff8300x 2101000000000000"});
+        row("sub-command 0x04", {"1bff8300x 2004000000000000"});
+        row("ISO-TP, standard id", {"17f873f0 06c80111042020aa"});
+        row("consecutive frame out of sequence", {"17f873f0x 100ac8021110321e", "17f873f0x 2296c8ea27aaaaaa"});
+        // Without noise the pad is its baseline, 10, but under the finger,
+        // which starts in the middle of the pad; a read runs on past its row.
+        const QString copy("1bff8300x 2002000000000000"), copied("20020e1800000000");
+        row("matrix, first position", {copy, "1bff8300x 2003000000000000"}, {copied, "200300000a0a0a0a"});
+        row("matrix, above the finger", {copy, "1bff8300x 2003000a00000000"}, {copied, "2003000a0a0a0a0a"});
+        row("matrix, past a row's end", {copy, "1bff8300x 2003001600000000"}, {copied, "200300160a0a0a0a"});
+        row("matrix, last row, two left", {copy, "1bff8300x 20030d1600000000"}, {copied, "20030d160a0a0000"});
+        row("matrix, past the end", {copy, "1bff8300x 20030e0000000000"}, {copied, "20030e0000000000"});
+        row("matrix of 0 rows", {copy, "1bff8300x 2003000000000000"}, {"200200ff00000000", "2003000000000000"}, {255, 0});
+        row("matrix of 255 x 255, last byte", {copy, "1bff8300x 2003fefe00000000"},
+            {"2002ffff00000000", "2003fefe0a000000"}, {255, 255});
     }
 
-    void shouldReplyOnlyToItsRequests()
+    void shouldTakeOnlyItsRequests()
     {
-        QFETCH(quint32, id);
-        QFETCH(bool, extended);
-        QFETCH(QByteArray, data);
-        QFETCH(QByteArray, reply);
+        QFETCH(QSize, pad);
+        QFETCH(QStringList, frames);
+        QFETCH(QStringList, replies);
 
         sim::KorvelDevice device;
         device.setNoise(false);
         device.holdForce(0);
+        device.setMatrixSize(pad.height(), pad.width());
         QSignalSpy spy(&device, &sim::KorvelDevice::frameOut);
-        feed(device, data, id, extended);
-        QCOMPARE(nextReply(spy), reply);
+        for (const QString &frame : frames)
+            feed(device, frame);
+        QCOMPARE(::replies(spy), replies);
         QVERIFY(device.receivedMessages().isEmpty());
     }
 };

@@ -22,11 +22,11 @@ struct TwoChannels : xl::Driver
         openDriver();
     }
 
-    XlPortHandle open(XlAccess mask, bool activate = true)
+    XlPortHandle open(XlAccess mask, bool activate = true, unsigned queueSize = 4096)
     {
         XlPortHandle port = XL_INVALID_PORTHANDLE;
         XlAccess permission = mask;
-        openPort(&port, "tst_xldriver", mask, &permission, 4096, XL_INTERFACE_VERSION, XL_BUS_TYPE_CAN);
+        openPort(&port, "tst_xldriver", mask, &permission, queueSize, XL_INTERFACE_VERSION, XL_BUS_TYPE_CAN);
         if (activate)
             activateChannel(port, mask, XL_BUS_TYPE_CAN, 0);
         return port;
@@ -126,6 +126,39 @@ private slots:
         driver.b->inject(xl::receivedEvent(0x700, false, {}));
         driver.b->inject(xl::receivedEvent(0x701, false, {}));
         QCOMPARE(driver.take(port), QStringList({"700/0", "701/0"}));
+    }
+
+    // Bus A's port opened with a queue of the given size, then its output mode
+    // set for a mask; whether a frame goes out after.
+    void shouldRefuseArgumentsOutOfRange_data()
+    {
+        QTest::addColumn<uint>("queueSize");
+        QTest::addColumn<uint>("mask");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<XlStatus>("status");  // of the first call that fails, or XL_SUCCESS
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("queue of 0") << 0u << uint(busA) << XL_OUTPUT_MODE_NORMAL << XL_ERR_INVALID_PORT << false;
+        QTest::newRow("queue of 2^20") << (1u << 20) << uint(busA) << XL_OUTPUT_MODE_NORMAL << XL_SUCCESS << true;
+        QTest::newRow("queue of 2^20 + 1") << (1u << 20) + 1 << uint(busA) << XL_OUTPUT_MODE_NORMAL << XL_ERR_INVALID_PORT << false;
+        QTest::newRow("silent") << 1u << uint(busA) << XL_OUTPUT_MODE_SILENT << XL_SUCCESS << false;
+        QTest::newRow("mode 2") << 1u << uint(busA) << 2 << XL_ERR_WRONG_PARAMETER << true;
+        QTest::newRow("silent on a channel not opened") << 1u << uint(busB) << XL_OUTPUT_MODE_SILENT << XL_ERR_INVALID_ACCESS << true;
+    }
+
+    void shouldRefuseArgumentsOutOfRange()
+    {
+        QFETCH(uint, queueSize);
+        QFETCH(uint, mask);
+        QFETCH(int, mode);
+        QFETCH(XlStatus, status);
+        QFETCH(bool, sent);
+        TwoChannels driver;
+        const XlPortHandle port = driver.open(busA, true, queueSize);
+        QCOMPARE(driver.canSetChannelOutput(port, mask, mode), status);
+        XlEvent frame = xl::receivedEvent(0x123, false, {});
+        frame.tag = XL_TRANSMIT_MSG;
+        unsigned count = 1;
+        QCOMPARE(driver.canTransmit(port, busA, &count, &frame) == XL_SUCCESS, sent);
     }
 };
 
