@@ -86,6 +86,6 @@ void refreshExpiredRecords(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(refreshNewRows)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(refreshNewRows)->Arg(CanViewer::maxRows)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(refreshUpdatedRows)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(refreshExpiredRecords)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -31,8 +31,9 @@ public:
     };
 
     // Rows for identifiers, few enough for a refresh that fills them all to
-    // stay well within a frame's time.
-    static constexpr int maxRows = 10000;
+    // stay well within a frame's time, and for the heap a flood of new
+    // identifiers leaves behind to shrink back once they have gone.
+    static constexpr int maxRows = 5000;
 
 private slots:
     void updateList();
