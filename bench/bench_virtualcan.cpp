@@ -14,7 +14,9 @@
 
 namespace {
 
-constexpr int framesPerBlock = 20000;
+// Fewer than our client keeps for its owner: a late owner must not make it
+// drop any.
+constexpr int framesPerBlock = xl::VirtualCanLink::handoffCapacity / 2;
 
 // The hub's side of a virtual bus: a block of frame lines on 2,000 29-bit
 // identifiers, 8 bytes each, as a busy bus carries them.
