@@ -46,6 +46,9 @@ void launch(QProcess &program, const QStringList &arguments, quint16 port)
 // SIGTERM, as QProcess sends it, or SIGINT, as Ctrl+C in a terminal does.
 void stop(QProcess &program, int signal = SIGTERM)
 {
+    // An ended program has no id any more, and kill(0) would signal this
+    // whole process group, ctest and whatever started it too.
+    QCOMPARE(program.state(), QProcess::Running);
     ::kill(pid_t(program.processId()), signal);
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
