@@ -15,8 +15,9 @@ std::unique_ptr<QCanBusDevice> createSerialBusDevice(const QString &plugin, cons
     return std::unique_ptr<QCanBusDevice>(QCanBus::instance()->createDevice(plugin, interface, error));
 }
 
-// virtualcan connects over TCP after connectDevice() has returned, and frames
-// written before that are lost: a device counts only once it says it is connected.
+// A plugin may connect after connectDevice() has returned (Qt's virtualcan
+// does, over TCP), and frames written before that are lost: a device counts
+// only once it says it is connected.
 bool connectSerialBusDevice(QCanBusDevice &device, unsigned bitrate, int timeoutMs, QString *error)
 {
     // Plugins without a bit rate of their own (virtualcan) ignore it; socketcan
