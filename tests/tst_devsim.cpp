@@ -67,7 +67,7 @@ class TestDevSim : public QObject
     // Until the program's connection has made its way through this process's
     // bus server, a frame may reach nobody: the first request goes out again
     // until it is answered, and from then on both ways are open.
-    void start(QProcess &program, const QStringList &arguments)
+    void start(QProcess &program, const QStringList &arguments, QByteArray *firstReply = nullptr)
     {
         launch(program, arguments, port);
         bus->readAllFrames();
@@ -77,6 +77,8 @@ class TestDevSim : public QObject
             reply = nextFrame(*bus, protocol::responseId, "2001", 1000);
         }
         QCOMPARE(reply.size(), 16);
+        if (firstReply)
+            *firstReply = reply;
     }
 
 private slots:
@@ -93,7 +95,11 @@ private slots:
     void shouldServeTheMatrixAndTakeTheCalibrationAsOptionsSay()
     {
         QProcess program;
-        start(program, {"--rows", "0", "--columns", "255", "--latency", "300", "--block-size", "1", "--stmin", "5"});
+        QByteArray pressure;
+        start(program, {"--rows", "0", "--columns", "255", "--latency", "300", "--block-size", "1", "--stmin", "5", "--seed", "2"},
+              &pressure);
+        // Unloaded: 1000 and 1200 counts, with the noise the seed draws.
+        QCOMPARE(pressure, QByteArray("2001006403e804b1"));
         send(*bus, protocol::requestId, "2002000000000000");
         QCOMPARE(nextFrame(*bus, protocol::responseId, "2002"), QByteArray("200200ff00000000"));
         QCOMPARE(nextLine(program), QByteArray("snapshot 0 x 255 served"));
