@@ -62,7 +62,7 @@ private slots:
             QTRY_COMPARE(window.tpRawState, int(MainWindow::TPRawDownload));
             // Unchecked, the download runs to its end and no new copy is asked for.
             tests::toggle(window.ui->readTPraw, false);
-            QTRY_COMPARE_WITH_TIMEOUT(window.tpRawState, int(MainWindow::TPRawIdle), 120000);
+            QTRY_COMPARE_WITH_TIMEOUT(window.tpRawState, int(MainWindow::TPRawIdle), 30000);
             QCOMPARE(window.tpRawData, console.device->snapshot());
         }
         QCOMPARE(window.tpRawRows, rows);
