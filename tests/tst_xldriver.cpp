@@ -160,6 +160,23 @@ private slots:
         unsigned count = 1;
         QCOMPARE(driver.canTransmit(port, busA, &count, &frame) == XL_SUCCESS, sent);
     }
+
+    void shouldTakeBitRatesUpTo1Mbit_data()
+    {
+        QTest::addColumn<uint>("bitrate");
+        QTest::addColumn<XlStatus>("status");
+        QTest::newRow("0") << 0u << XL_ERR_WRONG_PARAMETER;
+        QTest::newRow("1 Mbit/s") << 1000000u << XL_SUCCESS;
+        QTest::newRow("1 Mbit/s + 1") << 1000001u << XL_ERR_WRONG_PARAMETER;
+    }
+
+    void shouldTakeBitRatesUpTo1Mbit()
+    {
+        QFETCH(uint, bitrate);
+        QFETCH(XlStatus, status);
+        TwoChannels driver;
+        QCOMPARE(driver.canSetChannelBitrate(driver.open(busA, false), busA, bitrate), status);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestXlDriver)
