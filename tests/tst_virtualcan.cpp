@@ -102,6 +102,10 @@ private slots:
         row("1 MiB without '#'", QByteArray(1 << 20, 'A') + '\n', Fault::TooLong);
         row("257 bytes", "291#X#0102" + QByteArray(247, ' ') + '\n', Fault::TooLong);
         row("256 bytes", "291#X#0102" + QByteArray(246, ' ') + '\n', Fault::None);
+        row("CAN FD 16 bytes", "291#XF#" + QByteArray(32, 'a') + '\n', Fault::None);
+        row("CAN FD 24 bytes", "291#XF#" + QByteArray(48, 'a') + '\n', Fault::None);
+        row("CAN FD 25 bytes", "291#XF#" + QByteArray(50, 'a') + '\n', Fault::BadData);
+        row("CAN FD 48 bytes", "291#XF#" + QByteArray(96, 'a') + '\n', Fault::None);
         row("CAN FD 64 bytes", "291#XF#" + QByteArray(128, 'a') + '\n', Fault::None);
         row("remote request", "1015#R#\n", Fault::None);
     }
