@@ -108,6 +108,7 @@ private slots:
         row("CAN FD 48 bytes", "291#XF#" + QByteArray(96, 'a') + '\n', Fault::None);
         row("CAN FD 64 bytes", "291#XF#" + QByteArray(128, 'a') + '\n', Fault::None);
         row("remote request", "1015#R#\n", Fault::None);
+        row("upper-case hex", "291#X#0AFF\n", Fault::None);
     }
 
     // Whatever a peer sends, our client and our hub drop, count and trace
