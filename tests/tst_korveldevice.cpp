@@ -100,7 +100,8 @@ private slots:
         sim::KorvelDevice device;
         QList<QByteArray> sent;
         for (int i = 0; i < count; ++i)
-            feedMessage(device, sent.emplace_back(QByteArray::number(i)));
+            // Seven bytes: the longest a single frame carries.
+            feedMessage(device, sent.emplace_back(QByteArray::number(i).rightJustified(7, '0')));
         QCOMPARE(device.receivedMessages(), sent.mid(qMax(0, count - sim::KorvelDevice::keptMessages)));
     }
 
