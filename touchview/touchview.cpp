@@ -51,12 +51,12 @@ static QColor cellColour(int v)
     return QColor::fromHsv(359 * v / 255, v, v / 2 + 100);
 }
 
-static const std::array<QColor, 511> &cellColours()
+static const std::array<QRgb, 511> &cellColours()
 {
-    static const std::array<QColor, 511> colours = [] {
-        std::array<QColor, 511> table;
+    static const std::array<QRgb, 511> colours = [] {
+        std::array<QRgb, 511> table;
         for (int v = 0; v < int(table.size()); ++v)
-            table[v] = cellColour(v).toRgb();
+            table[v] = cellColour(v).rgb();
         return table;
     }();
     return colours;
@@ -135,7 +135,7 @@ void Touchview::paintMatrix(QPainter &painter, const QRect &exposed)
     if (pixelSize > 0)
         font.setPixelSize(pixelSize);
     const qreal devicePixelRatio = painter.device()->devicePixelRatioF();
-    const std::array<QColor, 511> &colours = cellColours();
+    const std::array<QRgb, 511> &colours = cellColours();
 
     // Integer division makes cells of two widths and two heights at most.
     const QSize smallest(w / columns, h / rows);
@@ -183,7 +183,7 @@ void Touchview::paintMatrix(QPainter &painter, const QRect &exposed)
             // overlapping outlines need.
             const QRect cell(QPoint(left, top), QPoint(right, bottom));
             fill(bits, bytesPerLine, devicePixels(cell.translated(-area.topLeft()), devicePixelRatio) & canvasPixels,
-                 colours[v].rgb());
+                 colours[v]);
             Labels *&set = sets[cell.height() - smallest.height()][cell.width() - smallest.width()];
             if (!set)
                 set = &labels(font, cell.size(), devicePixelRatio);
