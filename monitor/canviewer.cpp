@@ -96,6 +96,8 @@ CanViewer::CanViewer(QWidget *parent)
     clock.start();
     setHeaderLabels({tr("Richtung"), tr("ID"), tr("Intervall (ms)"), tr("DLC"), tr("Daten")});
     setAlternatingRowColors(true);
+    // One line of one font per row: the view need not ask each row its height.
+    setUniformRowHeights(true);
     for (int column = IdColumn; column <= DlcColumn; ++column)
         headerItem()->setTextAlignment(column, Qt::AlignRight);
     header()->setSectionResizeMode(DataColumn, QHeaderView::Stretch);

@@ -75,7 +75,7 @@ qint64 residentKiB()
 // The CPU seconds a process's threads have run, but for those whose name
 // starts with except. The scheduler's own sum, exact to the nanosecond: the
 // ticks /proc/<pid>/stat counts miss a thread that wakes briefly and sleeps
-// again between two ticks, as the hub's and a bus client's threads do, and
+// again between two ticks, as the hub's thread does, and
 // would put their time on others.
 double cpuSeconds(qint64 pid, const QByteArray &except = {})
 {

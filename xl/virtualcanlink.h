@@ -4,31 +4,32 @@
 #include "xl/virtualcanaddress.h"
 #include "xl/virtualcanwire.h"
 
-#include <QMutex>
 #include <QObject>
-#include <QThread>
 
 #include <deque>
-#include <memory>
 #include <vector>
+
+class QTcpSocket;
 
 namespace xl {
 
-class VirtualCanWorker;
-
-// A client of the virtual bus (see virtualcanwire.cpp for its lines). A thread
-// of its own takes the frames off the socket as fast as they come and keeps
-// at most handoffCapacity of them for the owner, who takes them in batches of
-// its choosing; what does not fit is counted as dropped, so that a flood
-// costs the owner's thread no more than it chooses to take.
+// A client of the virtual bus (see virtualcanwire.cpp for its lines), in the
+// thread that made it. It takes at most readChunk bytes off the socket per
+// turn of that thread's event loop and keeps at most handoffCapacity frames
+// for the owner, who takes them in batches of its choosing; what does not fit
+// is counted as dropped. So a flood costs the owner no more than it chooses to
+// take, and every frame the link lets go is counted here, not lost unseen in
+// a queue of the hub's.
 //
-// The link is used from the thread that made it; its signals arrive there.
+// One thread for the socket and its owner: a frame from the bus costs that
+// thread one wake and no other.
 class VirtualCanLink : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr int handoffCapacity = 16384;
+    static constexpr int readChunk = 256 * 1024;
 
     explicit VirtualCanLink(VirtualCanAddress address, QObject *parent = nullptr);
     ~VirtualCanLink() override;
@@ -37,7 +38,7 @@ public:
     // Joins the bus, waiting at most timeoutMs for the connection. On this
     // machine the hub is started first unless one serves the port already.
     bool open(int timeoutMs, QString *error);
-    bool isOpen() const { return opened && !gone; }
+    bool isOpen() const { return socket && !gone; }
     const VirtualCanAddress &address() const { return where; }
 
     // Queues a frame for the bus; false once the connection is gone.
@@ -46,9 +47,9 @@ public:
     int take(std::vector<wire::Frame> &out, int max);
     // Frames dropped since the last call because the owner had not taken the
     // ones before.
-    quint64 takeDropped();
+    quint64 takeDropped() { return std::exchange(dropped, 0); }
     // Lines from the hub dropped as not a frame, by kind.
-    quint64 faults(wire::Fault fault) const;
+    quint64 faults(wire::Fault fault) const { return tally.total(fault); }
 
 signals:
     // Frames wait, where none did before.
@@ -57,23 +58,16 @@ signals:
     void lost(const QString &reason);
 
 private:
-    friend class VirtualCanWorker;
-
-    // Called in the worker's thread.
-    void hand(const std::vector<wire::Frame> &frames);
+    void read();
     void connectionEnded(const QString &reason);
-    void shutDown();
 
     VirtualCanAddress where;
-    QThread thread;
-    VirtualCanWorker *worker = nullptr;  // lives in thread
-    bool opened = false;
-    bool gone = false;
-
-    QMutex lock;  // guards what follows, shared with the worker
+    QTcpSocket *socket = nullptr;  // a child, once open
+    FaultTally tally;
+    wire::LineSplitter splitter;
     std::deque<wire::Frame> handoff;
     quint64 dropped = 0;
-    QByteArray outgoing;
+    bool gone = false;
 };
 
 } // namespace xl
