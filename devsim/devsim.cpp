@@ -3,40 +3,13 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
 
 namespace devsim {
 
 namespace {
 
 constexpr int connectTimeoutMs = 5000;
-
-// A signal handler may only write to a descriptor: the stop signals become a
-// byte on this socket pair, which the event loop watches.
-int stopPipe[2] = {-1, -1};
-
-void onStopSignal(int)
-{
-    const char byte = 0;
-    // A full pipe already holds a stop.
-    [[maybe_unused]] const ssize_t written = ::write(stopPipe[1], &byte, 1);
-}
-
-void setStopHandler(void (*handler)(int))
-{
-    struct sigaction action = {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 // Flushed at once: whoever reads the output follows it while the program runs.
 void print(FILE *stream, const QString &line)
@@ -79,19 +52,9 @@ DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
         QCoreApplication::exit(1);
     });
     connect(&node, &sim::BusNode::problem, this, &DevSim::report);
-    connect(&stopNotifier, &QSocketNotifier::activated, this, [] { QCoreApplication::quit(); });
 }
 
-DevSim::~DevSim()
-{
-    if (stopPipe[0] < 0)
-        return;
-    setStopHandler(SIG_DFL);
-    stopNotifier.setEnabled(false);
-    ::close(stopPipe[0]);
-    ::close(stopPipe[1]);
-    stopPipe[0] = stopPipe[1] = -1;
-}
+DevSim::~DevSim() = default;
 
 void DevSim::start()
 {
@@ -102,16 +65,15 @@ void DevSim::start()
         QStringLiteral("korvel.sim.device.info=false\nkorvel.xl.virtualcan.info=false\n"
                        "qt.canbus.plugins.virtualcan=false"));
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, stopPipe) != 0) {
-        report(QStringLiteral("cannot watch for SIGINT and SIGTERM: ") + QString::fromLocal8Bit(std::strerror(errno)));
+    stopSignals = std::make_unique<xl::StopSignals>();
+    if (!stopSignals->error().isEmpty()) {
+        report(QStringLiteral("cannot watch for SIGINT and SIGTERM: ") + stopSignals->error());
         // Queued: the event loop has not started yet.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
         return;
     }
-    stopNotifier.setSocket(stopPipe[0]);
-    stopNotifier.setEnabled(true);
-    setStopHandler(onStopSignal);
+    connect(stopSignals.get(), &xl::StopSignals::stopRequested, this, [] { QCoreApplication::quit(); });
 
     node.attach(options.plugin, options.interface, connectTimeoutMs);
 }

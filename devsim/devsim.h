@@ -2,9 +2,11 @@
 
 #include "devsim/devsimoptions.h"
 #include "sim/busnode.h"
+#include "xl/stopsignals.h"
 
 #include <QObject>
-#include <QSocketNotifier>
+
+#include <memory>
 
 namespace devsim {
 
@@ -30,7 +32,7 @@ private:
     DevSimOptions options;
     sim::BusNode node;
     bool onBus = false;
-    QSocketNotifier stopNotifier{QSocketNotifier::Read};
+    std::unique_ptr<xl::StopSignals> stopSignals;  // once started
 };
 
 } // namespace devsim
