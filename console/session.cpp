@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/systemdriver.h"
 #include "can/canchannelselectdlg.h"
 
 #include <QDateTime>
@@ -55,6 +56,9 @@ void MainWindow::openChannel(int index)
 // The list is read again, so that an adapter plugged in since shows.
 void MainWindow::switchChannel()
 {
+    // Only the program's own driver looks for adapters; a test's has fixed channels.
+    if (auto *system = dynamic_cast<app::SystemDriver *>(&xl::Driver::current()))
+        system->addNewAdapters();
     CANChannelSelectDlg dialog(&can, this);
     if (dialog.exec() == QDialog::Accepted)
         openChannel(dialog.selectedChannel());
