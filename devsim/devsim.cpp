@@ -23,6 +23,7 @@ void print(FILE *stream, const QString &line)
 DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
     : QObject(parent)
     , options(chosen)
+    , replay([this](const QCanBusFrame &frame) { node.transmit(frame); })
 {
     sim::KorvelDevice &device = node.device();
     device.setMatrixSize(options.rows, options.columns);
@@ -42,11 +43,31 @@ DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
     });
     connect(&node, &sim::BusNode::attached, this, [this] {
         onBus = true;
-        print(stdout, QStringLiteral("%1 on %2 %3, matrix %4 x %5")
-                          .arg(QCoreApplication::applicationName(), options.plugin, options.interface)
-                          .arg(options.rows)
-                          .arg(options.columns));
+        print(stdout, QStringLiteral("%1 on %2 %3, %4")
+                          .arg(QCoreApplication::applicationName(), options.plugin, options.interface,
+                               options.noDevice ? QStringLiteral("replay only")
+                                                : QStringLiteral("matrix %1 x %2").arg(options.rows).arg(options.columns)));
+        if (!options.replayFile.isEmpty())
+            replay.start();
     });
+    connect(&replay, &Replay::finished, this, [this] {
+        QString line = QStringLiteral("replay of %1 done: %2 frames").arg(options.replayFile).arg(replay.played());
+        if (replay.skipped() > 0) {
+            QStringList numbers;
+            for (const int number : replay.skippedLines())
+                numbers << QString::number(number);
+            if (replay.skipped() > replay.skippedLines().size())
+                numbers << QStringLiteral("…");
+            line += QStringLiteral(", %1 malformed lines skipped (lines %2)")
+                        .arg(replay.skipped())
+                        .arg(numbers.join(QLatin1String(", ")));
+        }
+        print(stdout, line);
+        if (options.noDevice)
+            QCoreApplication::quit();
+    });
+    // The device hears the bus but says nothing, neither frames nor lines.
+    node.device().blockSignals(options.noDevice);
     connect(&node, &sim::BusNode::failed, this, [this](const QString &reason) {
         report((onBus ? QStringLiteral("lost the bus: ") : QStringLiteral("cannot get on the bus: ")) + reason);
         QCoreApplication::exit(1);
@@ -74,6 +95,15 @@ void DevSim::start()
         return;
     }
     connect(stopSignals.get(), &xl::StopSignals::stopRequested, this, [] { QCoreApplication::quit(); });
+
+    QString error;
+    if (!options.replayFile.isEmpty() && !replay.open(options.replayFile, options.speed, &error)) {
+        print(stderr, QStringLiteral("%1: cannot read %2: %3")
+                          .arg(QCoreApplication::applicationName(), options.replayFile, error));
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+        return;
+    }
 
     node.attach(options.plugin, options.interface, connectTimeoutMs);
 }

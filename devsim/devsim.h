@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devsim/devsimoptions.h"
+#include "devsim/replay.h"
 #include "sim/busnode.h"
 #include "xl/stopsignals.h"
 
@@ -12,8 +13,10 @@ namespace devsim {
 
 // The program korvel-devsim: the simulated device on the bus its options name,
 // with one line on stdout for every ISO-TP message and matrix copy the device
-// takes, so that the user sees what the console wrote. It ends with 0 on
-// SIGINT or SIGTERM and with 1 when it cannot get on the bus or loses it.
+// takes, so that the user sees what the console wrote; beside it or alone, a
+// log played onto the bus. It ends with 0 on SIGINT or SIGTERM, or at the end
+// of a replay without the device, and with 1 when it cannot read the log, get
+// on the bus or loses it.
 class DevSim : public QObject
 {
     Q_OBJECT
@@ -33,6 +36,7 @@ private:
     sim::BusNode node;
     bool onBus = false;
     std::unique_ptr<xl::StopSignals> stopSignals;  // once started
+    Replay replay;
 };
 
 } // namespace devsim
