@@ -99,7 +99,7 @@ private slots:
         for (auto &device : devices) {
             auto channel = std::make_unique<sim::SimulatorChannel>();
             device = &channel->device();
-            device->setMatrixSize(14, 24);
+            device->setMatrixSize(20, 20);
             driver.addChannel(std::move(channel));
         }
         xl::Driver::install(&driver);
@@ -110,7 +110,7 @@ private slots:
 
         answerChannelDialog(1);
         QVERIFY(QMetaObject::invokeMethod(window.get(), "switchChannel"));
-        QVERIFY(copies.isEmpty());
+        QVERIFY(window->tpRawState == MainWindow::TPRawDownload && window->tpRawRow >= 3 && copies.isEmpty());
         QVERIFY(QTest::qWaitFor([&] { return !copies.isEmpty(); }, 10000));
         window->close();
         xl::Driver::install(nullptr);
