@@ -92,6 +92,12 @@ int main(int argc, char *argv[])
         printLine(stderr, QStringLiteral("korvel-console: cannot watch for SIGINT and SIGTERM: ") + stopSignals.error());
     std::unique_ptr<MainWindow> window =
         channelIndex >= 0 ? std::make_unique<MainWindow>(channelIndex) : std::make_unique<MainWindow>();
+    // Unattended, a channel that does not open ends the run instead of a box
+    // waiting for a click.
+    if (channelIndex >= 0 && !window->isChannelOpen()) {
+        printLine(stderr, QStringLiteral("korvel-console: cannot open %1").arg(parser.value(channel)));
+        return 1;
+    }
     QObject::connect(&stopSignals, &xl::StopSignals::stopRequested, window.get(), [&window] {
         window->close();
         QCoreApplication::quit();

@@ -17,7 +17,7 @@ MainWindow::MainWindow(QWidget *parent)
     // A console without a channel runs on and sends nothing.
     CANChannelSelectDlg dialog(&can, this);
     if (dialog.exec() == QDialog::Accepted)
-        openChannel(dialog.selectedChannel());
+        openChannelOrSay(dialog.selectedChannel());
     updateBusStatus();
 }
 

@@ -25,13 +25,15 @@ public:
 
     // Returns only after the user has picked (or not picked) the CAN channel.
     explicit MainWindow(QWidget *parent = nullptr);
-    // Opens the channel of that driver index without asking.
+    // Opens the channel of that driver index without asking, and without a
+    // word if it cannot: its caller asks isChannelOpen().
     explicit MainWindow(int channelIndex, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Records every frame the console sees into the file from now on; false,
     // and why, when the file cannot be written.
     bool startRecording(const QString &path, QString *error);
+    bool isChannelOpen();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -79,7 +81,10 @@ private:
     void setUpSessionMenus();
     // Closes the port and opens the channel of that driver index, the console's
     // functions carrying on; a transfer to the device in progress is given up.
-    void openChannel(int index);
+    // False when the channel could not be opened.
+    bool openChannel(int index);
+    // The same, saying so in a box when it fails.
+    void openChannelOrSay(int index);
     void updateSessionActions();
 
     Ui_MainWindow *ui;

@@ -32,7 +32,7 @@ void MainWindow::setUpSessionMenus()
     updateSessionActions();
 }
 
-void MainWindow::openChannel(int index)
+bool MainWindow::openChannel(int index)
 {
     can.close();
     channelIndex = index;
@@ -44,13 +44,26 @@ void MainWindow::openChannel(int index)
             channelName = entry.name;
     }
     recorder.setInterface(channelName);
-    if (!can.open(index, 500000, QStringLiteral("KORVEL-Console")))
-        QMessageBox::critical(this, tr("CAN Fehler"), tr("Konnte CAN Kanal nicht aktivieren!"));
+    const bool open = can.open(index, 500000, QStringLiteral("KORVEL-Console"));
     // The device on another bus, or the same one reset, will not finish the
     // message it was being sent; the next one goes to the new channel.
     isotp.abandon();
     updateBusStatus();
     updateSessionActions();
+    return open;
+}
+
+void MainWindow::openChannelOrSay(int index)
+{
+    if (!openChannel(index))
+        QMessageBox::critical(this, tr("CAN Fehler"), tr("Konnte CAN Kanal nicht aktivieren!"));
+}
+
+bool MainWindow::isChannelOpen()
+{
+    quint64 lost = 0;
+    QString offBusReason;
+    return can.portState(&lost, &offBusReason);
 }
 
 // The list is read again, so that an adapter plugged in since shows.
@@ -61,13 +74,13 @@ void MainWindow::switchChannel()
         system->addNewAdapters();
     CANChannelSelectDlg dialog(&can, this);
     if (dialog.exec() == QDialog::Accepted)
-        openChannel(dialog.selectedChannel());
+        openChannelOrSay(dialog.selectedChannel());
 }
 
 void MainWindow::reconnect()
 {
     if (channelIndex >= 0)
-        openChannel(channelIndex);
+        openChannelOrSay(channelIndex);
 }
 
 bool MainWindow::startRecording(const QString &path, QString *error)
