@@ -1,5 +1,6 @@
 #include "devsim/replay.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace devsim {
