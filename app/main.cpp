@@ -1,17 +1,114 @@
 #include "app/consolefont.h"
 #include "app/mainwindow.h"
 #include "app/systemdriver.h"
+#include "xl/stopsignals.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QLoggingCategory>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+void printLine(FILE *stream, const QString &line)
+{
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stream);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    registerConsoleFont();
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("The Korvel service console."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption list(QStringLiteral("list-channels"),
+                                  QStringLiteral("Print the channels, one a line as the channel dialog lists them, and exit."));
+    const QCommandLineOption channel(QStringLiteral("channel"),
+                                     QStringLiteral("Open the channel of that name without the channel dialog."),
+                                     QStringLiteral("name"));
+    const QCommandLineOption record(QStringLiteral("record"),
+                                    QStringLiteral("Record every frame into the file from the start."),
+                                    QStringLiteral("file"));
+    parser.addOptions({list, channel, record});
+
+    // What only prints needs no display.
+    parser.parse(arguments);
+    const bool windowless = parser.isSet(help) || parser.isSet(version) || parser.isSet(list);
+    const std::unique_ptr<QCoreApplication> app =
+        windowless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("korvel-console"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
+    parser.process(arguments);
+    if (!parser.positionalArguments().isEmpty()) {
+        printLine(stderr, QStringLiteral("korvel-console: unexpected argument \"%1\"")
+                              .arg(parser.positionalArguments().constFirst()));
+        return 1;
+    }
+
+    // The answer is all that is printed of a channel asked for: the traces of
+    // the listing, of plugins that cannot work here among them, stay out of it.
+    const bool quiet = parser.isSet(list) || parser.isSet(channel);
+    if (quiet)
+        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\nqt.canbus.*=false\nkorvel.xl.serialbus=false"));
     // The machine's CAN channels, there before the window lists them and
     // until after it has closed its port.
     app::SystemDriver driver;
-    MainWindow window;
-    window.show();
-    return app.exec();
+    QList<VectorCAN::ChannelEntry> channels;
+    int channelIndex = -1;
+    if (quiet) {
+        VectorCAN(nullptr).listChannels(channels);
+        QLoggingCategory::setFilterRules({});
+        QStringList names;
+        for (const VectorCAN::ChannelEntry &entry : std::as_const(channels)) {
+            names << entry.name;
+            if (entry.name == parser.value(channel))
+                channelIndex = entry.index;
+        }
+        if (parser.isSet(list)) {
+            for (const QString &name : std::as_const(names))
+                printLine(stdout, name);
+            return 0;
+        }
+        if (channelIndex < 0) {
+            printLine(stderr, QStringLiteral("korvel-console: no channel \"%1\"; the channels are: %2")
+                                  .arg(parser.value(channel), names.join(QLatin1String(", "))));
+            return 2;
+        }
+    }
+
+    registerConsoleFont();
+    // Ended by a signal, the console closes as by its window: the recording
+    // written out and closed, the port closed, exit code 0.
+    xl::StopSignals stopSignals;
+    if (!stopSignals.error().isEmpty())
+        printLine(stderr, QStringLiteral("korvel-console: cannot watch for SIGINT and SIGTERM: ") + stopSignals.error());
+    std::unique_ptr<MainWindow> window =
+        channelIndex >= 0 ? std::make_unique<MainWindow>(channelIndex) : std::make_unique<MainWindow>();
+    // Unattended, a channel that does not open ends the run instead of a box
+    // waiting for a click.
+    if (channelIndex >= 0 && !window->isChannelOpen()) {
+        printLine(stderr, QStringLiteral("korvel-console: cannot open %1").arg(parser.value(channel)));
+        return 1;
+    }
+    QObject::connect(&stopSignals, &xl::StopSignals::stopRequested, window.get(), [&window] {
+        window->close();
+        QCoreApplication::quit();
+    });
+    if (parser.isSet(record)) {
+        QString error;
+        if (!window->startRecording(parser.value(record), &error)) {
+            printLine(stderr, QStringLiteral("korvel-console: cannot record to %1: %2").arg(parser.value(record), error));
+            return 1;
+        }
+    }
+    window->show();
+    return app->exec();
 }

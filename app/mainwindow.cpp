@@ -13,16 +13,28 @@ MainWindow::MainWindow(QWidget *parent)
     , ui(new Ui_MainWindow)
     , isotp(&can, protocol::isoTpTxId, true, protocol::isoTpFlowControlId, true)
 {
+    setUp();
+    // A console without a channel runs on and sends nothing.
+    CANChannelSelectDlg dialog(&can, this);
+    if (dialog.exec() == QDialog::Accepted)
+        openChannelOrSay(dialog.selectedChannel());
+    updateBusStatus();
+}
+
+MainWindow::MainWindow(int channelIndex, QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui_MainWindow)
+    , isotp(&can, protocol::isoTpTxId, true, protocol::isoTpFlowControlId, true)
+{
+    setUp();
+    openChannel(channelIndex);
+    updateBusStatus();
+}
+
+void MainWindow::setUp()
+{
     ui->setupUi(this);
     connect(&can, &VectorCAN::messageReceived, this, &MainWindow::canReceive);
-
-    // The channel is picked once; a console without one runs on and sends nothing.
-    CANChannelSelectDlg dialog(&can, this);
-    if (dialog.exec() == QDialog::Accepted
-        && !can.open(dialog.selectedChannel(), 500000, QStringLiteral("KORVEL-Console"))) {
-        QMessageBox::critical(this, tr("CAN Fehler"), tr("Konnte CAN Kanal nicht aktivieren!"));
-    }
-
     connect(&nmhTimer, &QTimer::timeout, this, &MainWindow::sendNMH);
     connect(&pressureTimer, &QTimer::timeout, this, &MainWindow::requestPressureSensorRawData);
     connect(&tpRawTimer, &QTimer::timeout, this, &MainWindow::advanceTPRaw);
@@ -31,6 +43,7 @@ MainWindow::MainWindow(QWidget *parent)
         ui->statusBar->showMessage(tr("Übertragung an das Gerät abgebrochen"), 10000);
     });
     setUpBusStatus();
+    setUpSessionMenus();
 }
 
 MainWindow::~MainWindow()

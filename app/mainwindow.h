@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/recorder.h"
 #include "can/vectorcan.h"
 #include "isotp/isotptx.h"
 
@@ -8,6 +9,7 @@
 #include <QTimer>
 
 class CANWindow;
+class QAction;
 class QLabel;
 class Ui_MainWindow;
 
@@ -23,7 +25,15 @@ public:
 
     // Returns only after the user has picked (or not picked) the CAN channel.
     explicit MainWindow(QWidget *parent = nullptr);
+    // Opens the channel of that driver index without asking, and without a
+    // word if it cannot: its caller asks isChannelOpen().
+    explicit MainWindow(int channelIndex, QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // Records every frame the console sees into the file from now on; false,
+    // and why, when the file cannot be written.
+    bool startRecording(const QString &path, QString *error);
+    bool isChannelOpen();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -47,10 +57,16 @@ private slots:
     void on_pressureCalibSave_clicked();
     void on_readTPraw_clicked();
     void updateBusStatus();
+    void switchChannel();
+    void reconnect();
+    void askForRecording();
+    void stopRecording();
+    void recordingFailed(const QString &path, const QString &reason);
 
 private:
     friend class TestMainWindow;
     friend class TestConsoleSimulated;
+    friend class TestSession;
     friend class ConsoleBench;
 
     void sendDeviceRequest(quint8 subCommand, quint8 row = 0, quint8 column = 0);
@@ -60,7 +76,16 @@ private:
     void finishTPRaw();
     void startTPRaw();
     void computePressureCalibration();
+    void setUp();
     void setUpBusStatus();
+    void setUpSessionMenus();
+    // Closes the port and opens the channel of that driver index, the console's
+    // functions carrying on; a transfer to the device in progress is given up.
+    // False when the channel could not be opened.
+    bool openChannel(int index);
+    // The same, saying so in a box when it fails.
+    void openChannelOrSay(int index);
+    void updateSessionActions();
 
     Ui_MainWindow *ui;
     VectorCAN can;
@@ -93,4 +118,12 @@ private:
     QTimer busStatusTimer;
     QLabel *lostLabel = nullptr;
     QLabel *busLabel = nullptr;
+    // The channel last picked, open or not (-1: none), and its name.
+    int channelIndex = -1;
+    QString channelName;
+    app::Recorder recorder;
+    QLabel *recordingLabel = nullptr;
+    QAction *reconnectAction = nullptr;
+    QAction *startRecordingAction = nullptr;
+    QAction *stopRecordingAction = nullptr;
 };

@@ -4,6 +4,10 @@
 #include "xl/serialbuschannel.h"
 #include "xl/virtualcanchannel.h"
 
+#include <QSet>
+
+#include <algorithm>
+
 namespace app {
 
 SystemDriver::SystemDriver()
@@ -16,6 +20,20 @@ SystemDriver::SystemDriver()
     for (auto &channel : xl::virtualCanChannels())
         addChannel(std::move(channel));
     install(this);
+}
+
+void SystemDriver::addNewAdapters()
+{
+    XlDriverConfig config;
+    if (getDriverConfig(&config) != XL_SUCCESS)
+        return;
+    QSet<QString> listed;
+    for (quint32 i = 0; i < std::min<quint32>(config.channelCount, XL_MAX_CHANNELS); ++i)
+        listed.insert(QString::fromLocal8Bit(config.channel[i].name, int(qstrnlen(config.channel[i].name, sizeof config.channel[i].name))));
+    for (auto &channel : xl::findSerialBusChannels()) {
+        if (!listed.contains(channel->name()))
+            addChannel(std::move(channel));
+    }
 }
 
 // The base uninstalls the driver.

@@ -13,12 +13,16 @@ namespace app {
 // of the Qt SerialBus plugins ("socketcan can0", …), then the simulated
 // device "Korvel-Simulator", then the virtual buses ("virtualcan can0" and
 // "virtualcan can1"), so that the index of a real adapter does not move when
-// the others change. They are listed once, when the driver is made.
+// the others change. Adapters that appear later join at the end.
 class SystemDriver : public xl::Driver
 {
 public:
     SystemDriver();
     ~SystemDriver() override;
+
+    // Adds the adapters plugged in since the list was made, after the others;
+    // those gone stay listed and fail to open.
+    void addNewAdapters();
 
     // The device behind the channel "Korvel-Simulator".
     sim::KorvelDevice &simulatedDevice() { return *simulated; }

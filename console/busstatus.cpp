@@ -7,19 +7,18 @@ namespace {
 constexpr int busStatusIntervalMs = 1000;
 } // namespace
 
-// Two permanent fields at the right of the status bar, beside the passing
-// messages: what the port could not take, and a bus that went away. Both
-// stay hidden while there is nothing to say.
+// Permanent fields at the right of the status bar, beside the passing
+// messages: what the port could not take, hidden while it took everything,
+// and the channel with its state, so that a lost bus is never silent.
 void MainWindow::setUpBusStatus()
 {
     lostLabel = new QLabel(this);
     busLabel = new QLabel(this);
     lostLabel->setObjectName(QStringLiteral("lostFrames"));
     busLabel->setObjectName(QStringLiteral("busState"));
-    for (QLabel *label : {lostLabel, busLabel}) {
-        ui->statusBar->addPermanentWidget(label);
-        label->hide();
-    }
+    ui->statusBar->addPermanentWidget(lostLabel);
+    ui->statusBar->addPermanentWidget(busLabel);
+    lostLabel->hide();
     connect(&busStatusTimer, &QTimer::timeout, this, &MainWindow::updateBusStatus);
     busStatusTimer.start(busStatusIntervalMs);
 }
@@ -33,6 +32,12 @@ void MainWindow::updateBusStatus()
     const bool open = can.portState(&lost, &offBusReason);
     lostLabel->setText(tr("%1 Frames verworfen").arg(lost));
     lostLabel->setVisible(open && lost > 0);
-    busLabel->setText(tr("CAN-Kanal getrennt: %1").arg(offBusReason));
-    busLabel->setVisible(open && !offBusReason.isEmpty());
+    if (!open)
+        busLabel->setText(tr("kein Kanal"));
+    else if (offBusReason.isEmpty())
+        busLabel->setText(tr("%1 · verbunden").arg(channelName));
+    else
+        busLabel->setText(tr("%1 · getrennt: %2").arg(channelName, offBusReason));
+    recordingLabel->setText(tr("Aufzeichnung: %1 Frames").arg(recorder.frames()));
+    recordingLabel->setVisible(recorder.isRecording());
 }

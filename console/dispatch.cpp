@@ -8,8 +8,9 @@ void MainWindow::canReceive()
 {
     VectorCAN::Message msg;
     while (can.takeMessage(&msg)) {
-        // The activity window and the transmitter see every frame, also the
-        // ones the dispatch drops.
+        // The recording, the activity window and the transmitter see every
+        // frame, also the ones the dispatch drops.
+        recorder.record(msg);
         if (canWindow)
             canWindow->handleMsg(msg);
         isotp.handleFlowControl(msg);

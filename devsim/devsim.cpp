@@ -3,40 +3,13 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
 
 namespace devsim {
 
 namespace {
 
 constexpr int connectTimeoutMs = 5000;
-
-// A signal handler may only write to a descriptor: the stop signals become a
-// byte on this socket pair, which the event loop watches.
-int stopPipe[2] = {-1, -1};
-
-void onStopSignal(int)
-{
-    const char byte = 0;
-    // A full pipe already holds a stop.
-    [[maybe_unused]] const ssize_t written = ::write(stopPipe[1], &byte, 1);
-}
-
-void setStopHandler(void (*handler)(int))
-{
-    struct sigaction action = {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 // Flushed at once: whoever reads the output follows it while the program runs.
 void print(FILE *stream, const QString &line)
@@ -50,6 +23,7 @@ void print(FILE *stream, const QString &line)
 DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
     : QObject(parent)
     , options(chosen)
+    , replay([this](const QCanBusFrame &frame) { node.transmit(frame); })
 {
     sim::KorvelDevice &device = node.device();
     device.setMatrixSize(options.rows, options.columns);
@@ -69,29 +43,39 @@ DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
     });
     connect(&node, &sim::BusNode::attached, this, [this] {
         onBus = true;
-        print(stdout, QStringLiteral("%1 on %2 %3, matrix %4 x %5")
-                          .arg(QCoreApplication::applicationName(), options.plugin, options.interface)
-                          .arg(options.rows)
-                          .arg(options.columns));
+        print(stdout, QStringLiteral("%1 on %2 %3, %4")
+                          .arg(QCoreApplication::applicationName(), options.plugin, options.interface,
+                               options.noDevice ? QStringLiteral("replay only")
+                                                : QStringLiteral("matrix %1 x %2").arg(options.rows).arg(options.columns)));
+        if (!options.replayFile.isEmpty())
+            replay.start();
     });
+    connect(&replay, &Replay::finished, this, [this] {
+        QString line = QStringLiteral("replay of %1 done: %2 frames").arg(options.replayFile).arg(replay.played());
+        if (replay.skipped() > 0) {
+            QStringList numbers;
+            for (const int number : replay.skippedLines())
+                numbers << QString::number(number);
+            if (replay.skipped() > replay.skippedLines().size())
+                numbers << QStringLiteral("…");
+            line += QStringLiteral(", %1 malformed lines skipped (lines %2)")
+                        .arg(replay.skipped())
+                        .arg(numbers.join(QLatin1String(", ")));
+        }
+        print(stdout, line);
+        if (options.noDevice)
+            QCoreApplication::quit();
+    });
+    // The device hears the bus but says nothing, neither frames nor lines.
+    node.device().blockSignals(options.noDevice);
     connect(&node, &sim::BusNode::failed, this, [this](const QString &reason) {
         report((onBus ? QStringLiteral("lost the bus: ") : QStringLiteral("cannot get on the bus: ")) + reason);
         QCoreApplication::exit(1);
     });
     connect(&node, &sim::BusNode::problem, this, &DevSim::report);
-    connect(&stopNotifier, &QSocketNotifier::activated, this, [] { QCoreApplication::quit(); });
 }
 
-DevSim::~DevSim()
-{
-    if (stopPipe[0] < 0)
-        return;
-    setStopHandler(SIG_DFL);
-    stopNotifier.setEnabled(false);
-    ::close(stopPipe[0]);
-    ::close(stopPipe[1]);
-    stopPipe[0] = stopPipe[1] = -1;
-}
+DevSim::~DevSim() = default;
 
 void DevSim::start()
 {
@@ -102,16 +86,24 @@ void DevSim::start()
         QStringLiteral("korvel.sim.device.info=false\nkorvel.xl.virtualcan.info=false\n"
                        "qt.canbus.plugins.virtualcan=false"));
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, stopPipe) != 0) {
-        report(QStringLiteral("cannot watch for SIGINT and SIGTERM: ") + QString::fromLocal8Bit(std::strerror(errno)));
+    stopSignals = std::make_unique<xl::StopSignals>();
+    if (!stopSignals->error().isEmpty()) {
+        report(QStringLiteral("cannot watch for SIGINT and SIGTERM: ") + stopSignals->error());
         // Queued: the event loop has not started yet.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
         return;
     }
-    stopNotifier.setSocket(stopPipe[0]);
-    stopNotifier.setEnabled(true);
-    setStopHandler(onStopSignal);
+    connect(stopSignals.get(), &xl::StopSignals::stopRequested, this, [] { QCoreApplication::quit(); });
+
+    QString error;
+    if (!options.replayFile.isEmpty() && !replay.open(options.replayFile, options.speed, &error)) {
+        print(stderr, QStringLiteral("%1: cannot read %2: %3")
+                          .arg(QCoreApplication::applicationName(), options.replayFile, error));
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+        return;
+    }
 
     node.attach(options.plugin, options.interface, connectTimeoutMs);
 }

@@ -1,17 +1,22 @@
 #pragma once
 
 #include "devsim/devsimoptions.h"
+#include "devsim/replay.h"
 #include "sim/busnode.h"
+#include "xl/stopsignals.h"
 
 #include <QObject>
-#include <QSocketNotifier>
+
+#include <memory>
 
 namespace devsim {
 
 // The program korvel-devsim: the simulated device on the bus its options name,
 // with one line on stdout for every ISO-TP message and matrix copy the device
-// takes, so that the user sees what the console wrote. It ends with 0 on
-// SIGINT or SIGTERM and with 1 when it cannot get on the bus or loses it.
+// takes, so that the user sees what the console wrote; beside it or alone, a
+// log played onto the bus. It ends with 0 on SIGINT or SIGTERM, or at the end
+// of a replay without the device, and with 1 when it cannot read the log, get
+// on the bus or loses it.
 class DevSim : public QObject
 {
     Q_OBJECT
@@ -30,7 +35,8 @@ private:
     DevSimOptions options;
     sim::BusNode node;
     bool onBus = false;
-    QSocketNotifier stopNotifier{QSocketNotifier::Read};
+    std::unique_ptr<xl::StopSignals> stopSignals;  // once started
+    Replay replay;
 };
 
 } // namespace devsim

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -44,7 +45,15 @@ std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments)
                "name", options.device);
     const QCommandLineOption showMatrix(QStringLiteral("show-matrix"),
                                         QStringLiteral("Print each matrix copy's bytes, row by row in hex."));
-    parser.addOptions({plugin, device, showMatrix});
+    const QCommandLineOption replay(QStringLiteral("replay"),
+                                    QStringLiteral("Play a log in the can-utils text format onto the bus."),
+                                    QStringLiteral("file"));
+    const QCommandLineOption speed = valued("speed", "Times the original pace of the replay, above 0.", "x",
+                                            QStringLiteral("1"));
+    const QCommandLineOption noDevice(QStringLiteral("no-device"),
+                                      QStringLiteral("With --replay: the replay alone, without the simulated device; "
+                                                     "ends when the replay does."));
+    parser.addOptions({plugin, device, showMatrix, replay, speed, noDevice});
 
     struct Range
     {
@@ -112,6 +121,18 @@ std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments)
         }
     }
     options.showMatrix = parser.isSet(showMatrix);
+    options.replayFile = parser.value(replay);
+    bool ok = false;
+    options.speed = parser.value(speed).toDouble(&ok);
+    if (!ok || !(options.speed > 0) || !std::isfinite(options.speed)) {
+        reject(QStringLiteral("--speed takes a number above 0, not \"%1\"").arg(parser.value(speed)));
+        return std::nullopt;
+    }
+    options.noDevice = parser.isSet(noDevice);
+    if (options.noDevice && options.replayFile.isEmpty()) {
+        reject(QStringLiteral("--no-device needs --replay"));
+        return std::nullopt;
+    }
     options.plugin = parser.value(plugin);
     options.device = parser.value(device);
     options.interface = options.device;

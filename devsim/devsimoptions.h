@@ -24,6 +24,9 @@ struct DevSimOptions
     double duplicateRate = 0;
     int seed = 1;
     bool showMatrix = false;  // each copy's bytes after its line
+    QString replayFile;       // a log to play onto the bus
+    double speed = 1;         // of the replay, times the original
+    bool noDevice = false;    // the replay alone, the device silent
 };
 
 // --help, --version and unknown options end the program as QCommandLineParser

@@ -78,6 +78,14 @@ void ISOTPTX::handleFlowControl(const VectorCAN::Message &msg)
     }
 }
 
+void ISOTPTX::abandon()
+{
+    if (state == Idle)
+        return;
+    emit transferAbandoned();
+    nextMessage();
+}
+
 void ISOTPTX::tick()
 {
     switch (state) {

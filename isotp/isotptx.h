@@ -28,6 +28,10 @@ public:
     bool send(const QByteArray &message);
     // Picks the receiver's flow control out of the received frames.
     void handleFlowControl(const VectorCAN::Message &msg);
+    // Gives up the running message, as a lost flow control does, for a
+    // receiver that can no longer be the same (another channel); the next
+    // message starts.
+    void abandon();
 
 signals:
     // The running message was given up: the receiver said overflow, or sent

@@ -31,6 +31,8 @@ public:
     // Connects to the interface through the plugin, waiting at most timeoutMs;
     // attached() or failed() follows from the event loop. One attach per node.
     void attach(const QString &plugin, const QString &interface, int timeoutMs);
+    // Puts a frame on the bus as it is, past the device and its link.
+    void transmit(const QCanBusFrame &frame);
 
 signals:
     void attached();
@@ -44,7 +46,6 @@ private:
     bool attachVirtual(const QString &interface, int timeoutMs, QString *reason);
     void fail(const QString &reason);
     void receiveVirtualFrames();
-    void transmit(const QCanBusFrame &frame);
 
     KorvelDevice simulated;
     FaultyLink faults;

@@ -37,9 +37,9 @@ private slots:
         for (int i = 0; i < 4096 + 2; ++i)
             console.bus->inject(xl::receivedEvent(0x100, false, QByteArray(8, '\0')));
         QCOMPARE(shown("lostFrames"), QStringLiteral("7 Frames verworfen"));
-        QCOMPARE(shown("busState"), QStringLiteral("hidden"));
+        QCOMPARE(shown("busState"), QStringLiteral("CAN 1 · verbunden"));
         console.bus->injectFailure(QStringLiteral("the hub closed the connection"));
-        QCOMPARE(shown("busState"), QStringLiteral("CAN-Kanal getrennt: the hub closed the connection"));
+        QCOMPARE(shown("busState"), QStringLiteral("CAN 1 · getrennt: the hub closed the connection"));
     }
 
     void shouldOpenPickedChannelOrSayWhy_data()

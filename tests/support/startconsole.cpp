@@ -53,9 +53,10 @@ ScriptedConsole::ScriptedConsole(const QStringList &channels, QDialogButtonBox::
     for (const QString &name : channels) {
         const bool can = !name.endsWith(QLatin1String("(no CAN)"));
         ScriptedChannel *channel = driver.addScriptedChannel(name, can);
-        if (can && !bus)
-            bus = channel;
+        if (can)
+            buses << channel;
     }
+    bus = buses.value(0);
     if (!failingCall.isEmpty())
         driver.failCall(failingCall, XL_ERR_HW_NOT_PRESENT);
     window = startConsole(answer, &messageBox);

@@ -47,6 +47,7 @@ struct ScriptedConsole
 
     ScriptedDriver driver;
     ScriptedChannel *bus = nullptr;
+    QList<ScriptedChannel *> buses;  // every CAN-capable channel, in order
     QString messageBox;
     std::unique_ptr<MainWindow> window;
 };

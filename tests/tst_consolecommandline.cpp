@@ -1,0 +1,132 @@
+#include <QCanBus>
+#include <QCanBusDevice>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+QProcessEnvironment environment(quint16 port)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KORVEL_VIRTUALCAN_PORT"), QString::number(port));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return environment;
+}
+
+} // namespace
+
+// korvel-console started as a test bench starts it.
+class TestConsoleCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shouldAnswerWithoutAWindow_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");  // the end of stdout
+        QTest::addColumn<QString>("err");  // all of stderr
+
+        const QString channels = QStringLiteral("Korvel-Simulator\nvirtualcan can0\nvirtualcan can1\n");
+        QTest::newRow("--list-channels") << QStringList{"--list-channels"} << 0 << channels << QString();
+        QTest::newRow("--version") << QStringList{"--version"} << 0 << "korvel-console 0.1\n" << QString();
+        QTest::newRow("bad channel name")
+            << QStringList{"--channel", "virtualcan can2"} << 2 << QString()
+            << "korvel-console: no channel \"virtualcan can2\"; the channels are: Korvel-Simulator, virtualcan can0, "
+               "virtualcan can1\n";
+        QTest::newRow("file that cannot be written")
+            << QStringList{"--channel", "Korvel-Simulator", "--record", "/nonexistent/k.log"} << 1 << QString()
+            << "korvel-console: cannot record to /nonexistent/k.log: No such file or directory\n";
+    }
+
+    void shouldAnswerWithoutAWindow()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+
+        QProcess console;
+        console.setProcessEnvironment(environment(43110));
+        console.start(QStringLiteral(KORVEL_CONSOLE), arguments);
+        QVERIFY(console.waitForFinished(30000));
+        QCOMPARE(console.exitCode(), exitCode);
+        QVERIFY2(QString::fromLocal8Bit(console.readAllStandardOutput()).endsWith(out), qPrintable(out));
+        // Traces of the console's run may precede the line of a file refused.
+        QVERIFY(QString::fromLocal8Bit(console.readAllStandardError()).endsWith(err));
+    }
+
+    // Recording on the virtual bus until stopped by a signal: every line read
+    // back by python-can's log reader as the frame sent.
+    void shouldRecordUntilStopped_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+    }
+
+    void shouldRecordUntilStopped()
+    {
+        QFETCH(int, signal);
+        const quint16 port = signal == SIGTERM ? 43111 : 43112;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bench.log"));
+        QProcess console;
+        console.setProcessEnvironment(environment(port));
+        console.start(QStringLiteral(KORVEL_CONSOLE), {"--channel", "virtualcan can0", "--record", path});
+        QVERIFY(console.waitForStarted());
+
+        // The console runs the bus: Qt's client and it must not race to.
+        QVERIFY(QTest::qWaitFor([&] {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, port);
+            return probe.waitForConnected(1000);
+        }, 20000));
+        std::unique_ptr<QCanBusDevice> bus(QCanBus::instance()->createDevice(
+            QStringLiteral("virtualcan"), QStringLiteral("tcp://127.0.0.1:%1/can0").arg(port)));
+        QVERIFY(bus && bus->connectDevice());
+        QVERIFY(QTest::qWaitFor([&] { return bus->state() == QCanBusDevice::ConnectedState; }, 10000));
+        QCanBusFrame extended(0x1BFF8301, QByteArray::fromHex("2001000000000000"));
+        extended.setExtendedFrameFormat(true);
+        const QCanBusFrame empty(0x123, QByteArray());
+        // Until the console is on the bus and its recording shows it.
+        QVERIFY(QTest::qWaitFor([&] {
+            bus->writeFrame(extended);
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) && file.readAll().contains("1BFF8301#2001000000000000 R");
+        }, 20000));
+        bus->writeFrame(empty);
+        QVERIFY(QTest::qWaitFor([&] {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) && file.readAll().contains(" 123# R");
+        }, 20000));
+        ::kill(pid_t(console.processId()), signal);
+        QVERIFY(console.waitForFinished(10000));
+        QCOMPARE(console.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(console.exitCode(), 0);
+
+        QProcess python;
+        python.setWorkingDirectory(dir.path());
+        // Debian's, for which the scripts install python3-can.
+        python.start(QStringLiteral("/usr/bin/python3"),
+                     {"-c", "import sys, can\n"
+                            "for m in can.CanutilsLogReader(sys.argv[1]):\n"
+                            "    print('%X %d %d %s %d' % (m.arbitration_id, m.is_extended_id, m.dlc, m.data.hex(), m.is_rx))",
+                      path});
+        QVERIFY(python.waitForFinished(30000));
+        if (python.exitCode() != 0 && python.readAllStandardError().contains("No module named"))
+            QSKIP("python3-can is not installed");
+        QCOMPARE(python.exitCode(), 0);
+        QStringList frames = QString::fromLatin1(python.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        frames.removeDuplicates();
+        QCOMPARE(frames, QStringList({"1BFF8301 1 8 2001000000000000 1", "123 0 0  1"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConsoleCommandLine)
+#include "tst_consolecommandline.moc"

@@ -1,0 +1,182 @@
+#include "app/mainwindow.h"
+#include "monitor/canwindow.h"
+#include "sim/korveldevice.h"
+#include "sim/simulatorchannel.h"
+#include "support/startconsole.h"
+#include "ui_mainwindow.h"
+
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// Answers the channel dialog about to open: the row picked and OK, or Cancel
+// for row -1.
+void answerChannelDialog(int row)
+{
+    QTimer::singleShot(0, [row] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (row >= 0)
+            dialog->findChild<QListWidget *>(QStringLiteral("channels"))->setCurrentRow(row);
+        dialog->findChild<QDialogButtonBox *>()
+            ->button(row >= 0 ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
+            ->click();
+    });
+}
+
+} // namespace
+
+// The console's session: the channel switched and reopened under the running
+// functions, and every frame it sees recorded.
+class TestSession : public QObject
+{
+    Q_OBJECT
+
+    static Ui_MainWindow &ui(const tests::ScriptedConsole &console) { return *console.window->ui; }
+    static QString busState(const tests::ScriptedConsole &console)
+    {
+        return console.window->findChild<QLabel *>(QStringLiteral("busState"))->text();
+    }
+
+private slots:
+    // NMH, polling and the activity window carry on; a calibration still
+    // being sent to the device is given up on another or a reopened port.
+    void shouldCarryOnOverASwitch_data()
+    {
+        QTest::addColumn<int>("row");  // picked in the dialog; -1 Cancel, -2 "Neu verbinden"
+        QTest::addColumn<int>("bus");  // that the frames then go to
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("message");
+
+        const QString abandoned = QStringLiteral("Übertragung an das Gerät abgebrochen");
+        QTest::newRow("switched") << 1 << 1 << "virtualcan can1 · verbunden" << abandoned;
+        QTest::newRow("cancelled") << -1 << 0 << "virtualcan can0 · verbunden" << QString();
+        QTest::newRow("reconnected") << -2 << 0 << "virtualcan can0 · verbunden" << abandoned;
+    }
+
+    void shouldCarryOnOverASwitch()
+    {
+        QFETCH(int, row);
+        QFETCH(int, bus);
+        QFETCH(QString, status);
+        QFETCH(QString, message);
+
+        tests::ScriptedConsole console({QStringLiteral("virtualcan can0"), QStringLiteral("virtualcan can1")});
+        MainWindow &window = *console.window;
+        ui(console).sendNMH->click();
+        tests::toggle(ui(console).readPressureSensors, true);
+        ui(console).showCANView->click();
+        ui(console).pressureCalibSave->click();  // ten bytes: waits for the flow control
+        console.bus->written.clear();
+
+        if (row == -2) {
+            QVERIFY(QMetaObject::invokeMethod(&window, "reconnect"));
+        } else {
+            answerChannelDialog(row);
+            QVERIFY(QMetaObject::invokeMethod(&window, "switchChannel"));
+        }
+        QCOMPARE(busState(console), status);
+        QCOMPARE(ui(console).statusBar->currentMessage(), message);
+        QVERIFY(window.nmhTimer.isActive() && window.pressureTimer.isActive() && window.canWindow);
+
+        for (auto *channel : std::as_const(console.buses))
+            channel->written.clear();
+        QVERIFY(QMetaObject::invokeMethod(&window, "sendNMH"));
+        QVERIFY(QMetaObject::invokeMethod(&window, "requestPressureSensorRawData"));
+        QCOMPARE(console.buses[bus]->written.size(), 2);
+        QCOMPARE(console.buses[1 - bus]->written.size(), 0);
+    }
+
+    // The download goes on at the position it had reached, on the device of
+    // the new channel, until the matrix is complete and the next copy asked for.
+    void shouldDownloadOnAfterASwitch()
+    {
+        xl::Driver driver;
+        sim::KorvelDevice *devices[2] = {};
+        for (auto &device : devices) {
+            auto channel = std::make_unique<sim::SimulatorChannel>();
+            device = &channel->device();
+            device->setMatrixSize(20, 20);
+            driver.addChannel(std::move(channel));
+        }
+        xl::Driver::install(&driver);
+        const std::unique_ptr<MainWindow> window = tests::startConsole(QDialogButtonBox::Ok);
+        QSignalSpy copies(devices[1], &sim::KorvelDevice::snapshotTaken);
+        tests::toggle(window->ui->readTPraw, true);
+        QVERIFY(QTest::qWaitFor([&] { return window->tpRawRow >= 3; }, 10000));
+
+        answerChannelDialog(1);
+        QVERIFY(QMetaObject::invokeMethod(window.get(), "switchChannel"));
+        QVERIFY(window->tpRawState == MainWindow::TPRawDownload && window->tpRawRow >= 3 && copies.isEmpty());
+        QVERIFY(QTest::qWaitFor([&] { return !copies.isEmpty(); }, 10000));
+        window->close();
+        xl::Driver::install(nullptr);
+    }
+
+    // Received frames and the console's own, in the order seen, one line each.
+    void shouldRecordEveryFrameSeen()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("session.log"));
+        tests::ScriptedConsole console({QStringLiteral("virtualcan can0")});
+        QString error;
+        QVERIFY(console.window->startRecording(path, &error));
+        console.receive(QStringLiteral("2001000000000000"));
+        console.receive(QString(), 0x123, false);
+        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "sendNMH"));
+        console.receive(QStringLiteral("aa"), 0x7FF, false);
+        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "updateBusStatus"));
+        QCOMPARE(console.window->findChild<QLabel *>(QStringLiteral("recording"))->text(),
+                 QStringLiteral("Aufzeichnung: 4 Frames"));
+        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "stopRecording"));
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'));
+        const QRegularExpression stamp(QStringLiteral("^\\(\\d{10}\\.\\d{6}\\) can0 "));
+        QStringList frames;
+        for (const QString &line : lines.mid(0, lines.size() - 1)) {
+            QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
+            frames << line.mid(line.indexOf(QLatin1String("can0 ")) + 5);
+        }
+        QCOMPARE(frames, QStringList({"1BFF8301#2001000000000000 R", "123# R", "1B000073#7300040108000100 T", "7FF#AA R"}));
+    }
+
+    // A write error stops the recording and says so in a box that does not
+    // wait for the user.
+    void shouldStopRecordingOnAWriteError_data()
+    {
+        QTest::addColumn<bool>("removed");  // else written to a full disk
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("disk full") << false << "No space left on device";
+        QTest::newRow("file removed") << true << "die Datei wurde entfernt";
+    }
+
+    void shouldStopRecordingOnAWriteError()
+    {
+        QFETCH(bool, removed);
+        QFETCH(QString, reason);
+
+        QTemporaryDir dir;
+        const QString path = removed ? dir.filePath(QStringLiteral("session.log")) : QStringLiteral("/dev/full");
+        tests::ScriptedConsole console({QStringLiteral("virtualcan can0")});
+        QString error;
+        QVERIFY(console.window->startRecording(path, &error));
+        console.receive(QStringLiteral("2001000000000000"));
+        if (removed)
+            QVERIFY(QFile::remove(path));
+        console.window->recorder.flush();
+
+        const auto *box = console.window->findChild<QMessageBox *>();
+        QVERIFY(box && box->isVisible());
+        QCOMPARE(box->text(), QStringLiteral("Die Aufzeichnung in %1 wurde abgebrochen: %2").arg(path, reason));
+        QVERIFY(!console.window->recorder.isRecording());
+        QVERIFY(console.window->startRecordingAction->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestSession)
+#include "tst_session.moc"
