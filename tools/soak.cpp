@@ -5,13 +5,15 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QLibraryInfo>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -124,12 +126,14 @@ struct Phase
  *   korvel-soak <seconds> <korvel-devsim> <korvel-loadgen> [frames per second]
  *   korvel-soak flood <korvel-devsim> <korvel-loadgen>
  *   korvel-soak compare <korvel-devsim> <korvel-loadgen>
+ *   korvel-soak record <korvel-devsim> <korvel-loadgen>
  *
  * The load is a full bus unless the rate says otherwise: 3,800 frames a second
  * on 2,000 identifiers. A flood is 30 s of that full bus, 60 s of 50,000
  * frames a second on 100,000 identifiers, and 60 s of the full bus again.
  * "compare" is 60 s of the full bus with only the activity window open, as
- * canbusutil only listens.
+ * canbusutil only listens. "record" is 60 s of the full bus as in the first
+ * form, with every frame recorded into a temporary file.
  */
 int main(int argc, char *argv[])
 {
@@ -139,12 +143,13 @@ int main(int argc, char *argv[])
     const QStringList args = QCoreApplication::arguments();
     const bool flood = args.value(1) == QLatin1String("flood");
     const bool compare = args.value(1) == QLatin1String("compare");
+    const bool record = args.value(1) == QLatin1String("record");
     const QStringList fullBus = {QStringLiteral("3800"), QStringLiteral("2000")};
     // Each load: seconds, frames a second, identifiers.
     std::vector<QStringList> loads = {{args.value(1), args.value(4, fullBus[0]), fullBus[1]}};
     if (flood)
         loads = {QStringList{"30"} + fullBus, {"60", "50000", "100000"}, QStringList{"60"} + fullBus};
-    if (compare)
+    if (compare || record)
         loads = {QStringList{"60", args.value(4, fullBus[0]), fullBus[1]}};
 
     CountingDriver driver;
@@ -153,6 +158,13 @@ int main(int argc, char *argv[])
         tests::startConsole(QDialogButtonBox::Ok, &messageBox, QStringLiteral("virtualcan can0"));
     if (!messageBox.isEmpty()) {
         std::fprintf(stderr, "korvel-soak: %s\n", qPrintable(messageBox));
+        return 1;
+    }
+    QTemporaryDir recordingDir;
+    const QString recording = recordingDir.filePath(QStringLiteral("soak.log"));
+    QString recordingError;
+    if (record && !console->startRecording(recording, &recordingError)) {
+        std::fprintf(stderr, "korvel-soak: cannot record: %s\n", qPrintable(recordingError));
         return 1;
     }
     console->findChild<QPushButton *>(QStringLiteral("showCANView"))->click();
@@ -268,5 +280,8 @@ int main(int argc, char *argv[])
     for (size_t i = 0; i < phases.size(); ++i)
         phases[i].print(driver.pollsPerSecond, i + 1 < phases.size() ? phases[i + 1].startMs : clock.elapsed());
     console->close();
+    if (record)
+        std::printf("recorded %s; file of %lld bytes\n",
+                    qPrintable(console->findChild<QLabel *>(QStringLiteral("recording"))->text()), QFileInfo(recording).size());
     return 0;
 }
