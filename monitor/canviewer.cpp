@@ -3,10 +3,12 @@
 #include "protocol/deviceprotocol.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
 
 #include <malloc.h>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -73,6 +75,18 @@ quint64 idOrder(quint32 key)
     return quint64(!(key & extendedKey)) << 36 | leftAligned << 4 | quint64(digits);
 }
 
+// The entry's key of a row, from its ID text; none for the waiting row.
+std::optional<quint32> keyOf(const QTreeWidgetItem &row)
+{
+    const QString id = row.text(CanViewer::IdColumn);
+    const bool extended = id.startsWith(QLatin1Char('*'));
+    bool ok = false;
+    const quint32 key = QStringView(id).mid(extended ? 1 : 0).toUInt(&ok, 16);
+    if (!ok)
+        return std::nullopt;
+    return extended ? key | extendedKey : key;
+}
+
 // glibc keeps the pages freed amid its heap for the process; after many
 // records and rows went at once, it gives them back to the system.
 void releaseMemory(size_t records)
@@ -102,6 +116,7 @@ CanViewer::CanViewer(QWidget *parent)
         headerItem()->setTextAlignment(column, Qt::AlignRight);
     header()->setSectionResizeMode(DataColumn, QHeaderView::Stretch);
 
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &CanViewer::writeVisibleRows);
     connect(&refreshTimer, &QTimer::timeout, this, &CanViewer::updateList);
     refreshTimer.start(refreshMs);
 }
@@ -146,6 +161,10 @@ void CanViewer::updateList()
     const qint64 time = now();
     std::vector<quint32> silent;
     bool heard = false;
+    // While the list is shown, only the rows in sight are written now, the
+    // others when they come into it: with thousands of identifiers, writing
+    // every changed row was most of what an open window cost.
+    const bool inSightOnly = isVisible();
     {
         // Told row by row, the list would look for each row among all of
         // them; it is painted again as a whole when updates come back on.
@@ -155,8 +174,12 @@ void CanViewer::updateList()
                 silent.push_back(it.key());
             } else if (it->updated) {
                 heard = true;
-                if (it->item)
+                if (it->item && inSightOnly) {
+                    it->stale = true;
+                } else if (it->item) {
                     writeRow(*it->item, *it);
+                    it->stale = false;
+                }
             }
             it->updated = false;
         }
@@ -187,7 +210,46 @@ void CanViewer::updateList()
     }
     showWaiting(entries.size() - rows - added.size());
     releaseMemory(silent.size());
+    writeVisibleRows();
     setUpdatesEnabled(true);
+}
+
+void CanViewer::resizeEvent(QResizeEvent *event)
+{
+    QTreeWidget::resizeEvent(event);
+    writeVisibleRows();
+}
+
+void CanViewer::showEvent(QShowEvent *event)
+{
+    QTreeWidget::showEvent(event);
+    writeVisibleRows();
+}
+
+// Every row has the same height, so the rows in sight run from the one at the
+// top of the viewport to the one at its bottom (or the last).
+void CanViewer::writeVisibleRows()
+{
+    const int count = topLevelItemCount();
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    if (!top.isValid())
+        return;
+    const QModelIndex bottom = indexAt(QPoint(0, viewport()->height() - 1));
+    const int last = bottom.isValid() ? bottom.row() : count - 1;
+    const QSignalBlocker quiet(model());
+    bool written = false;
+    for (int index = top.row(); index <= last; ++index) {
+        QTreeWidgetItem *row = topLevelItem(index);
+        const std::optional<quint32> key = keyOf(*row);
+        const auto it = key ? entries.find(*key) : entries.end();
+        if (it == entries.end() || !it->stale)
+            continue;
+        writeRow(*row, *it);
+        it->stale = false;
+        written = true;
+    }
+    if (written)
+        viewport()->update();
 }
 
 // Rows, not yet in the list, for as many entries without one as there is

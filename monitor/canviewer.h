@@ -43,6 +43,10 @@ public slots:
     void clear();
 
 protected:
+    // Rows that come into sight get their latest values.
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
     // Milliseconds on a monotonic clock, so that intervals and silences do
     // not jump when the system clock is set. Tests move it at will.
     virtual qint64 now() const { return clock.elapsed(); }
@@ -57,11 +61,13 @@ private:
         quint8 data[8] = {};
         bool tx = false;
         bool updated = true;               // a frame arrived since the last refresh
+        bool stale = false;                // its row, out of sight, shows older values
     };
 
     void traceFrame(const VectorCAN::Message &msg) const;
     QList<QTreeWidgetItem *> createRows(qsizetype room);
     static void writeRow(QTreeWidgetItem &row, const Entry &entry);
+    void writeVisibleRows();
     void insertRows(const QList<QTreeWidgetItem *> &rows);
     void rebuildRows(const QList<QTreeWidgetItem *> &gone);
     void showWaiting(qsizetype count);

@@ -213,6 +213,23 @@ private slots:
         QCOMPARE(trace.lines(), lines);
     }
 
+    // Shown, the list writes the rows in sight at each refresh, and the
+    // others as they come into it.
+    void shouldShowLatestValuesOfRowsComingIntoSight()
+    {
+        ClockedViewer viewer;
+        viewer.resize(300, 200);
+        viewer.show();
+        viewer.run(QStringLiteral("0 fill 100 100"));
+        viewer.refresh();
+        for (int id = 0x100; id < 0x164; ++id)
+            viewer.run(QStringLiteral("40 rx %1x 01").arg(id, 0, 16));
+        viewer.refresh();
+        QCOMPARE(viewer.rows().constFirst(), QStringLiteral("RX|*000100|40|1|01 "));
+        viewer.scrollToBottom();
+        QCOMPARE(viewer.rows().constLast(), QStringLiteral("RX|*000163|40|1|01 "));
+    }
+
     void shouldLabelAndPaintRowsAndEmptyOnClearButton()
     {
         CANWindow window;
