@@ -1,5 +1,7 @@
 #include "xl/candumplog.h"
 
+#include "xl/hexdigit.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -32,22 +34,11 @@ char *writeHex(char *out, quint32 value, int digits)
     return out;
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 bool parseHex(std::string_view text, quint32 *value)
 {
     *value = 0;
     for (const char c : text) {
-        const int digit = hexValue(c);
+        const int digit = hexDigit(c);
         if (digit < 0)
             return false;
         *value = *value << 4 | quint32(digit);
@@ -161,7 +152,7 @@ std::optional<Frame> parseLine(std::string_view line)
     std::string_view data = body.substr(hash + 1);
     // Eight bytes, '_' and a DLC of 9 to F.
     if (data.size() == 18 && data[16] == '_') {
-        const int dlc = hexValue(data[17]);
+        const int dlc = hexDigit(data[17]);
         if (dlc < 9)
             return std::nullopt;
         frame.dlc = quint8(dlc);
@@ -172,8 +163,8 @@ std::optional<Frame> parseLine(std::string_view line)
     if (data.size() % 2 != 0 || data.size() > 16)
         return std::nullopt;
     for (size_t i = 0; i < data.size(); i += 2) {
-        const int high = hexValue(data[i]);
-        const int low = hexValue(data[i + 1]);
+        const int high = hexDigit(data[i]);
+        const int low = hexDigit(data[i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         frame.data[i / 2] = quint8(high << 4 | low);

@@ -1,5 +1,7 @@
 #include "xl/virtualcanwire.h"
 
+#include "xl/hexdigit.h"
+
 #include <cstring>
 
 namespace xl::wire {
@@ -37,17 +39,6 @@ QByteArrayView trimmed(QByteArrayView text)
     while (!text.isEmpty() && blank(text.back()))
         text.chop(1);
     return text;
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool isFdLength(qsizetype bytes)
