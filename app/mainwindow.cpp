@@ -44,6 +44,7 @@ void MainWindow::setUp()
     });
     setUpBusStatus();
     setUpSessionMenus();
+    setUpDeviceDataMenus();
 }
 
 MainWindow::~MainWindow()

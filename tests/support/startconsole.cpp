@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstddef>
@@ -15,6 +16,8 @@ namespace tests {
 std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer, QString *messageBox,
                                          const QString &channel)
 {
+    // The calibration record goes to a folder of the tests' own.
+    QStandardPaths::setTestModeEnabled(true);
     QTimer answering;
     QObject::connect(&answering, &QTimer::timeout, [&] {
         QWidget *modal = QApplication::activeModalWidget();
