@@ -4,12 +4,14 @@
 #include "app/recorder.h"
 #include "can/vectorcan.h"
 #include "isotp/isotptx.h"
+#include "monitor/pressurehistory.h"
 
 #include <QByteArray>
 #include <QMainWindow>
 #include <QTimer>
 
 class CANWindow;
+class PressureChart;
 class QAction;
 class QLabel;
 class Ui_MainWindow;
@@ -64,6 +66,7 @@ private slots:
     void stopRecording();
     void recordingFailed(const QString &path, const QString &reason);
     void openCalibrationRecord();
+    void showPressureChart();
 
 private:
     friend class TestMainWindow;
@@ -133,4 +136,7 @@ private:
     QAction *startRecordingAction = nullptr;
     QAction *stopRecordingAction = nullptr;
     app::CalibrationRecord calibrationRecord{app::CalibrationRecord::standardPath()};
+    // The last minute of pressure values while reading is on, for the chart.
+    PressureHistory pressureHistory;
+    PressureChart *pressureChart = nullptr;
 };

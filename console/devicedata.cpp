@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "monitor/pressurechart.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -9,9 +11,11 @@
 #include <QUrl>
 
 // What the console keeps and shows of the device's data beside the form:
-// the record of the calibrations written into devices.
+// the pressure chart and the record of the calibrations written into devices.
 void MainWindow::setUpDeviceDataMenus()
 {
+    QMenu *view = ui->menuBar->addMenu(tr("Ansicht"));
+    view->addAction(tr("Druckverlauf"), this, &MainWindow::showPressureChart);
     QMenu *device = ui->menuBar->addMenu(tr("Gerät"));
     device->addAction(tr("Kalibrierprotokoll öffnen"), this, &MainWindow::openCalibrationRecord);
 
@@ -36,4 +40,13 @@ void MainWindow::openCalibrationRecord()
         QMessageBox::information(this, tr("Kalibrierprotokoll"),
                                  tr("Das Kalibrierprotokoll liegt unter %1.").arg(QDir::toNativeSeparators(path)));
     }
+}
+
+void MainWindow::showPressureChart()
+{
+    // A window of its own that goes with the console.
+    if (!pressureChart)
+        pressureChart = new PressureChart(pressureHistory, this);
+    pressureChart->show();
+    pressureChart->raise();
 }

@@ -35,12 +35,15 @@ void MainWindow::handlePressureReply(const quint8 *data)
     ui->pressure0->setText(QString::number(pressureCali));
     ui->pressure1->setText(QString::number(pressureRaw1));
     ui->pressure2->setText(QString::number(pressureRaw2));
+    if (pressureTimer.isActive())
+        pressureHistory.append(pressureHistory.now(), pressureCali, pressureRaw1, pressureRaw2);
 }
 
 void MainWindow::on_pressureUnstressed_clicked()
 {
     unstressedRaw1 = pressureRaw1;
     unstressedRaw2 = pressureRaw2;
+    pressureHistory.mark(pressureHistory.now(), ui->pressureUnstressed->text());
     computePressureCalibration();
 }
 
@@ -48,6 +51,7 @@ void MainWindow::on_pressureStressed_clicked()
 {
     stressedRaw1 = pressureRaw1;
     stressedRaw2 = pressureRaw2;
+    pressureHistory.mark(pressureHistory.now(), ui->pressureStressed->text());
     computePressureCalibration();
 }
 
