@@ -10,6 +10,25 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// 1, 2 or 5 times a power of ten, about four steps to the span.
+qreal tickStep(int span)
+{
+    const qreal wanted = std::max(1, span) / 4.0;
+    const qreal power = std::pow(10.0, std::floor(std::log10(wanted)));
+    for (const qreal multiple : {1.0, 2.0, 5.0}) {
+        if (wanted <= multiple * power)
+            return multiple * power;
+    }
+    return 10 * power;
+}
+
+} // namespace
+
 PressureChart::PressureChart(const PressureHistory &history, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , history(history)
@@ -92,9 +111,17 @@ void PressureChart::refresh()
     for (int i = 0; i < 3; ++i)
         series[i]->replace(points[i]);
 
+    // Round ends and ticks; the values are never negative, nor is the axis.
+    // The tick count is set only when it changes: each change lays the
+    // whole chart out anew.
     const auto [low, high] = PressureHistory::bounds(samples);
-    const int margin = std::max(1, (high - low) / 20);
-    valueAxis->setRange(low - margin, high + margin);
+    const qreal step = tickStep(high - low);
+    const qreal bottom = std::max(0.0, std::floor(low / step) * step);
+    const qreal top = std::ceil((high + 1) / step) * step;
+    valueAxis->setRange(bottom, top);
+    const int ticks = int(std::lround((top - bottom) / step)) + 1;
+    if (valueAxis->tickCount() != ticks)
+        valueAxis->setTickCount(ticks);
 
     const QList<PressureHistory::Marker> markers = history.markers(now);
     for (size_t i = 0; i < std::max(markerLines.size(), size_t(markers.size())); ++i) {
@@ -105,8 +132,11 @@ void PressureChart::refresh()
         if (!shown)
             continue;
         const qreal x = (markers[int(i)].at - now) / 1000.0;
-        marker.line->replace({QPointF(x, low - margin), QPointF(x, high + margin)});
+        marker.line->replace({QPointF(x, bottom), QPointF(x, top)});
         marker.label->setText(markers[int(i)].label);
-        marker.label->setPos(chart->mapToPosition(QPointF(x, high + margin), marker.line) + QPointF(3, 0));
+        // Every other label a line lower, so that two snapshots taken in
+        // quick succession stay readable.
+        const qreal lineHeight = marker.label->boundingRect().height();
+        marker.label->setPos(chart->mapToPosition(QPointF(x, top), marker.line) + QPointF(3, (i % 2) * lineHeight));
     }
 }
