@@ -14,7 +14,7 @@ class PressureHistory
 {
 public:
     static constexpr qint64 span = 60000;   // ms kept
-    static constexpr int capacity = 4096;   // samples: 60 s at 20 polls a second, and replies doubled thrice over
+    static constexpr int capacity = 4096;   // samples: a minute of replies at up to 68 a second, the polls' 20 and more
     static constexpr int markerCapacity = 64;
 
     struct Sample
