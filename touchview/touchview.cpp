@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -182,7 +183,8 @@ void Touchview::askAndSave()
     QString type = png;
     QString path = QFileDialog::getSaveFileName(
         this, tr("Matrix speichern"),
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(QStringLiteral("matrix.png")),
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(QDateTime::currentDateTime().toString(QStringLiteral("'korvel-matrix-'yyyyMMdd-HHmmss'.png'"))),
         png + QLatin1String(";;") + csv, &type);
     if (path.isEmpty())
         return;
