@@ -4,6 +4,7 @@
 #include "can/canchannelselectdlg.h"
 #include "protocol/deviceprotocol.h"
 #include "monitor/canwindow.h"
+#include "monitor/pressurechart.h"
 
 #include <QCloseEvent>
 #include <QMessageBox>
@@ -44,10 +45,13 @@ void MainWindow::setUp()
     });
     setUpBusStatus();
     setUpSessionMenus();
+    setUpDeviceDataMenus();
 }
 
 MainWindow::~MainWindow()
 {
+    // It reads the history, which goes before the window's children do.
+    delete pressureChart;
     delete ui;
 }
 
@@ -58,6 +62,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         delete canWindow;
         canWindow = nullptr;
     }
+    if (pressureChart)
+        pressureChart->close();
     event->accept();
 }
 

@@ -1,14 +1,17 @@
 #pragma once
 
+#include "app/calibrationrecord.h"
 #include "app/recorder.h"
 #include "can/vectorcan.h"
 #include "isotp/isotptx.h"
+#include "monitor/pressurehistory.h"
 
 #include <QByteArray>
 #include <QMainWindow>
 #include <QTimer>
 
 class CANWindow;
+class PressureChart;
 class QAction;
 class QLabel;
 class Ui_MainWindow;
@@ -62,11 +65,14 @@ private slots:
     void askForRecording();
     void stopRecording();
     void recordingFailed(const QString &path, const QString &reason);
+    void openCalibrationRecord();
+    void showPressureChart();
 
 private:
     friend class TestMainWindow;
     friend class TestConsoleSimulated;
     friend class TestSession;
+    friend class TestCalibrationRecord;
     friend class ConsoleBench;
 
     void sendDeviceRequest(quint8 subCommand, quint8 row = 0, quint8 column = 0);
@@ -79,6 +85,9 @@ private:
     void setUp();
     void setUpBusStatus();
     void setUpSessionMenus();
+    void setUpDeviceDataMenus();
+    // Notes the calibration message in the record, then hands it to the transmitter.
+    void sendCalibration(const QString &action, const std::array<quint16, 4> &factors, const QByteArray &message);
     // Closes the port and opens the channel of that driver index, the console's
     // functions carrying on; a transfer to the device in progress is given up.
     // False when the channel could not be opened.
@@ -126,4 +135,8 @@ private:
     QAction *reconnectAction = nullptr;
     QAction *startRecordingAction = nullptr;
     QAction *stopRecordingAction = nullptr;
+    app::CalibrationRecord calibrationRecord{app::CalibrationRecord::standardPath()};
+    // The last minute of pressure values while reading is on, for the chart.
+    PressureHistory pressureHistory;
+    PressureChart *pressureChart = nullptr;
 };

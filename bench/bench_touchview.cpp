@@ -2,6 +2,7 @@
 #include "touchview/touchview.h"
 
 #include <QImage>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -41,7 +42,25 @@ void paintReference(benchmark::State &state)
         benchmark::DoNotOptimize(tests::paintReference(rows, columns, values, QSize(1000, 600)).constBits());
 }
 
+// A 255 × 255 matrix saved from the grid's context menu, on a 1000 × 600
+// grid: the PNG of the grid as shown, or the CSV of its values.
+void exportMatrix(benchmark::State &state, const char *name)
+{
+    Touchview view;
+    view.resize(1000, 600);
+    view.setData(255, 255, variedValues(255 * 255));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    QString error;
+    for (auto _ : state) {
+        if (!view.save(path, &error))
+            state.SkipWithError(qPrintable(error));
+    }
+}
+
 } // namespace
 
+BENCHMARK_CAPTURE(exportMatrix, png, "matrix.png")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(exportMatrix, csv, "matrix.csv")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(paintMatrix)->Args({255, 255})->Args({14, 24})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(paintReference)->Args({255, 255})->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -3,6 +3,7 @@
 
 #include "protocol/deviceprotocol.h"
 
+#include <QDateTime>
 #include <QtEndian>
 
 #include <cmath>
@@ -34,12 +35,15 @@ void MainWindow::handlePressureReply(const quint8 *data)
     ui->pressure0->setText(QString::number(pressureCali));
     ui->pressure1->setText(QString::number(pressureRaw1));
     ui->pressure2->setText(QString::number(pressureRaw2));
+    if (pressureTimer.isActive())
+        pressureHistory.append(pressureHistory.now(), pressureCali, pressureRaw1, pressureRaw2);
 }
 
 void MainWindow::on_pressureUnstressed_clicked()
 {
     unstressedRaw1 = pressureRaw1;
     unstressedRaw2 = pressureRaw2;
+    pressureHistory.mark(pressureHistory.now(), ui->pressureUnstressed->text());
     computePressureCalibration();
 }
 
@@ -47,6 +51,7 @@ void MainWindow::on_pressureStressed_clicked()
 {
     stressedRaw1 = pressureRaw1;
     stressedRaw2 = pressureRaw2;
+    pressureHistory.mark(pressureHistory.now(), ui->pressureStressed->text());
     computePressureCalibration();
 }
 
@@ -113,10 +118,23 @@ void MainWindow::computePressureCalibration()
 void MainWindow::on_pressureCalibSave_clicked()
 {
     const char factors[] = {char(sens1Mul), char(sens1Div), char(calMul), char(calDiv)};
-    isotp.send(protocol::bytes(protocol::calibrationHead).toByteArray() + QByteArray(factors, sizeof factors));
+    sendCalibration(tr("speichern"), {sens1Mul, sens1Div, calMul, calDiv},
+                    protocol::bytes(protocol::calibrationHead).toByteArray() + QByteArray(factors, sizeof factors));
 }
 
 void MainWindow::on_pressureReset_clicked()
 {
-    isotp.send(protocol::calibrationReset.data(), int(protocol::calibrationReset.size()));
+    const QByteArray message = protocol::bytes(protocol::calibrationReset).toByteArray();
+    // The neutral factors are the message's last four bytes.
+    std::array<quint16, 4> factors;
+    for (int i = 0; i < 4; ++i)
+        factors[i] = quint8(message.at(message.size() - 4 + i));
+    sendCalibration(tr("zurücksetzen"), factors, message);
+}
+
+void MainWindow::sendCalibration(const QString &action, const std::array<quint16, 4> &factors, const QByteArray &message)
+{
+    calibrationRecord.add({QDateTime::currentDateTime(), channelName, action,
+                           {unstressedRaw1, unstressedRaw2, stressedRaw1, stressedRaw2}, factors, message});
+    isotp.send(message);
 }

@@ -4,6 +4,7 @@
 #include "tests/support/startconsole.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QStatusBar>
@@ -52,7 +53,12 @@ public:
 
 struct Console : tests::ScriptedConsole
 {
-    Console() : ScriptedConsole(std::make_unique<DeviceChannel>(QStringLiteral("CAN 1"))) {}
+    Console() : ScriptedConsole(std::make_unique<DeviceChannel>(QStringLiteral("CAN 1")))
+    {
+        // A folder where the calibration record would be: its lines fail at
+        // once, instead of piling up a line for each save the inputs click.
+        QDir().mkpath(app::CalibrationRecord::standardPath());
+    }
 
     DeviceChannel &device() const { return static_cast<DeviceChannel &>(*bus); }
     QPushButton *button(const char *name) const { return window->findChild<QPushButton *>(QLatin1String(name)); }

@@ -70,7 +70,7 @@ void ISOTPTX::handleFlowControl(const VectorCAN::Message &msg)
         state = SendingConsecutive;
         break;
     case 2:  // overflow: the receiver cannot take the message
-        emit transferAbandoned();
+        emit transferAbandoned(current);
         nextMessage();
         break;
     default:  // wait, or reserved: the running timer decides
@@ -82,7 +82,9 @@ void ISOTPTX::abandon()
 {
     if (state == Idle)
         return;
-    emit transferAbandoned();
+    // A message whose last frame is out only waits for the next tick.
+    if (offset < current.size())
+        emit transferAbandoned(current);
     nextMessage();
 }
 
@@ -102,7 +104,7 @@ void ISOTPTX::tick()
             nextMessage();
         break;
     case WaitBlockFlowControl:
-        emit transferAbandoned();
+        emit transferAbandoned(current);
         nextMessage();
         break;
     }
@@ -113,6 +115,7 @@ void ISOTPTX::startMessage(const QByteArray &message)
     if (message.size() <= 7) {
         transmitPadded(char(message.size()) + message);
         state = Idle;
+        emit transferSent(message);
         return;
     }
     current = message;
@@ -140,7 +143,9 @@ void ISOTPTX::sendConsecutiveFrame()
     offset += n;
     --blockRemaining;
     sequence = (sequence + 1) & 0x0F;
-    if (offset < current.size() && blockRemaining == 0) {
+    if (offset >= current.size()) {
+        emit transferSent(current);
+    } else if (blockRemaining == 0) {
         state = WaitBlockFlowControl;
         timer.start(blockTimeout);
     }

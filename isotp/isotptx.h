@@ -34,9 +34,11 @@ public:
     void abandon();
 
 signals:
+    // The last frame of the message went out.
+    void transferSent(const QByteArray &message);
     // The running message was given up: the receiver said overflow, or sent
     // no flow control after a block. The next message starts regardless.
-    void transferAbandoned();
+    void transferAbandoned(const QByteArray &message);
 
 private slots:
     void tick();

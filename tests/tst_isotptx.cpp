@@ -66,7 +66,8 @@ class TestISOTPTX : public QObject
         return list;
     }
     // Steps: "send <length> [<first byte, hex>]", "refuse <length>", "data <hex bytes>", "tick [<count>]",
-    // "fc <hex bytes> [| <id> <11 or 29> <dlc>]" (a frame from the receiver, by default its flow control).
+    // "fc <hex bytes> [| <id> <11 or 29> <dlc>]" (a frame from the receiver, by default its flow control),
+    // "abandon" (the channel changed).
     void run(const QStringList &script)
     {
         for (const QString &step : script) {
@@ -85,6 +86,8 @@ class TestISOTPTX : public QObject
                                        frame.value(1, "29") == "29", frame.value(2, "8").toInt(), {}};
                 std::memcpy(msg.data, data.constData(), size_t(qMin(8, int(data.size()))));
                 tx->handleFlowControl(msg);
+            } else if (op == "abandon") {
+                tx->abandon();
             } else if (op == "tick") {
                 for (int n = rest.isEmpty() ? 1 : rest.toInt(); n > 0; --n)
                     QVERIFY(QMetaObject::invokeMethod(tx, "tick"));
@@ -177,6 +180,10 @@ private slots:
         const L abandoned{"10 1E 00 01 02 03 04 05"}, next{"10 09 64 65 66 67 68 69"};
         row("overflow starts the next")
             << L{"send 30", "send 9 64", "fc 32 00 00"} << abandoned + next << firstFC + ", 1 abandoned";
+        row("abandoned while waiting") << L{"send 30", "send 9 64", "abandon"} << abandoned + next
+                                       << firstFC + ", 1 abandoned";
+        row("abandoned after its last frame, not given up") << L{"send 10", "fc 30 00 00", "tick", "abandon"} << ten
+                                                             << idle;
         row("block time-out starts the next") << L{"send 30", "send 9 64", "fc 30 01 00", "tick 2"}
                                               << abandoned + L{"21 06 07 08 09 0A 0B 0C"} + next
                                               << firstFC + ", 1 abandoned";

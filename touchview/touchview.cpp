@@ -1,7 +1,18 @@
 #include "touchview.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QSaveFile>
+#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -41,6 +52,13 @@ void Touchview::paintEvent(QPaintEvent *event)
     paintMatrix(painter, event->rect());
 }
 
+namespace {
+
+constexpr int shownValues = 511;           // 0 … 510
+constexpr int zeroDifference = 511 + 510;  // the index of a difference of 0
+
+} // namespace
+
 // Each byte is shown doubled (0 … 510). Rising values run once round the hue
 // circle while growing more saturated and brighter; from 128 on every byte
 // gets the colour of 255.
@@ -51,15 +69,131 @@ static QColor cellColour(int v)
     return QColor::fromHsv(359 * v / 255, v, v / 2 + 100);
 }
 
-static const std::array<QRgb, 511> &cellColours()
+// Differences go from a pale grey at 0 towards blue below and red above,
+// full from ±128 on: a finger's print or a dead sensor line stands out of
+// the noise, which stays pale.
+static QColor differenceColour(int d)
 {
-    static const std::array<QRgb, 511> colours = [] {
-        std::array<QRgb, 511> table;
+    const int saturation = std::min(255, 2 * std::abs(d));
+    return QColor::fromHsv(d < 0 ? 220 : 10, saturation, 235 - saturation / 3);
+}
+
+static const std::array<QRgb, 1532> &cellColours()
+{
+    static const std::array<QRgb, 1532> colours = [] {
+        std::array<QRgb, 1532> table;
         for (int v = 0; v < int(table.size()); ++v)
-            table[v] = cellColour(v).rgb();
+            table[v] = (v < shownValues ? cellColour(v) : differenceColour(v - zeroDifference)).rgb();
         return table;
     }();
     return colours;
+}
+
+// A difference carries its sign, also when positive.
+static QString labelText(int index)
+{
+    if (index < shownValues)
+        return QString::number(index);
+    const int d = index - zeroDifference;
+    return d > 0 ? QLatin1Char('+') + QString::number(d) : QString::number(d);
+}
+
+bool Touchview::showsDifference() const
+{
+    return difference && rows > 0 && columns > 0 && referenceRows == rows && referenceColumns == columns;
+}
+
+int Touchview::shownIndex(int cell) const
+{
+    const int v = cell < values.size() ? 2 * quint8(values.at(cell)) : 0;
+    if (!showsDifference())
+        return v;
+    return zeroDifference + v - 2 * quint8(reference.at(cell));
+}
+
+QString Touchview::text(QChar separator) const
+{
+    QString text;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            if (c > 0)
+                text += separator;
+            text += labelText(shownIndex(r * columns + c));
+        }
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+bool Touchview::save(const QString &path, QString *error)
+{
+    QSaveFile file(path);
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written && path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+        written = file.write(text(QLatin1Char(',')).toUtf8()) >= 0;
+    } else if (written) {
+        QImage image(size(), QImage::Format_RGB32);
+        render(&image);
+        written = image.save(&file, "PNG");
+    }
+    if (written && file.commit())
+        return true;
+    *error = file.errorString();
+    return false;
+}
+
+void Touchview::copy() const
+{
+    QGuiApplication::clipboard()->setText(text(QLatin1Char('\t')));
+}
+
+void Touchview::keepReference()
+{
+    referenceRows = rows;
+    referenceColumns = columns;
+    reference = values;
+    repaint();
+}
+
+void Touchview::setDifference(bool on)
+{
+    difference = on;
+    repaint();
+}
+
+void Touchview::contextMenuEvent(QContextMenuEvent *event)
+{
+    const bool shown = rows > 0 && columns > 0;
+    QMenu menu(this);
+    menu.addAction(tr("Matrix speichern…"), this, [this] { askAndSave(); })->setEnabled(shown);
+    menu.addAction(tr("Matrix kopieren"), this, [this] { copy(); })->setEnabled(shown);
+    menu.addAction(tr("Matrix festhalten"), this, [this] { keepReference(); })->setEnabled(shown);
+    QAction *compare = menu.addAction(tr("Differenz zur Referenz"), this, [this](bool on) { setDifference(on); });
+    compare->setCheckable(true);
+    compare->setChecked(difference);
+    compare->setEnabled(hasReference());
+    menu.exec(event->globalPos());
+}
+
+// The type picked in the dialog decides for a name given without one.
+void Touchview::askAndSave()
+{
+    const QString png = tr("PNG-Bild (*.png)");
+    const QString csv = tr("CSV-Datei (*.csv)");
+    QString type = png;
+    QString path = QFileDialog::getSaveFileName(
+        this, tr("Matrix speichern"),
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(QDateTime::currentDateTime().toString(QStringLiteral("'korvel-matrix-'yyyyMMdd-HHmmss'.png'"))),
+        png + QLatin1String(";;") + csv, &type);
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) && !path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        path += type == csv ? QLatin1String(".csv") : QLatin1String(".png");
+    QString error;
+    if (!save(path, &error))
+        QMessageBox::warning(this, tr("Matrix speichern"),
+                             tr("Konnte %1 nicht schreiben: %2").arg(QDir::toNativeSeparators(path), error));
 }
 
 Touchview::Labels &Touchview::labels(const QFont &font, const QSize &cell, qreal devicePixelRatio)
@@ -77,12 +211,12 @@ Touchview::Labels &Touchview::labels(const QFont &font, const QSize &cell, qreal
  * way and once in white, each time clipped to its shifted cell; the image
  * holds that with a pixel of margin all round.
  */
-const QImage &Touchview::label(Labels &set, int value) const
+const QImage &Touchview::label(Labels &set, int index) const
 {
-    QImage &image = set.images[value];
-    if (set.drawn[value])
+    QImage &image = set.images[index];
+    if (set.drawn[index])
         return image;
-    set.drawn[value] = true;
+    set.drawn[index] = true;
 
     image = QImage((set.cell + QSize(2, 2)) * set.devicePixelRatio, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(set.devicePixelRatio);
@@ -93,7 +227,7 @@ const QImage &Touchview::label(Labels &set, int value) const
     QPainter painter(&image);
     painter.setFont(set.font);
     const QRect box(QPoint(1, 1), set.cell);
-    const QString text = QString::number(value);
+    const QString text = labelText(index);
     painter.setPen(Qt::black);
     painter.drawText(box.translated(-1, 0), Qt::AlignCenter, text);
     painter.drawText(box.translated(1, 0), Qt::AlignCenter, text);
@@ -135,7 +269,7 @@ void Touchview::paintMatrix(QPainter &painter, const QRect &exposed)
     if (pixelSize > 0)
         font.setPixelSize(pixelSize);
     const qreal devicePixelRatio = painter.device()->devicePixelRatioF();
-    const std::array<QRgb, 511> &colours = cellColours();
+    const std::array<QRgb, 1532> &colours = cellColours();
 
     // Integer division makes cells of two widths and two heights at most.
     const QSize smallest(w / columns, h / rows);
@@ -176,7 +310,7 @@ void Touchview::paintMatrix(QPainter &painter, const QRect &exposed)
             if (right < area.left() || left > area.right())
                 continue;
             const int i = r * columns + c;
-            const int v = i < values.size() ? 2 * quint8(values.at(i)) : 0;
+            const int v = shownIndex(i);
 
             // Integer division puts every pixel into exactly one cell. Each
             // cell's label is drawn before the next cell's fill, as the

@@ -10,6 +10,8 @@
 
 // Paints the touchpad's raw sensor matrix as a grid of coloured cells, each
 // with its value written in the centre. It shows the last matrix it was given.
+// Its context menu saves and copies what it shows, and keeps a matrix as a
+// reference to show the difference to.
 class Touchview : public QWidget
 {
     Q_OBJECT
@@ -22,8 +24,26 @@ public:
     // drops the matrix and the widget turns black. Paints before returning.
     void setData(int rows, int columns, const QByteArray &values);
 
+    // The values as shown, one row a line, separated by the character.
+    QString text(QChar separator) const;
+    // A path ending in ".csv" gets the values, comma-separated, any other
+    // the grid as shown at its current size as a PNG image. False, and why,
+    // when the file cannot be written.
+    bool save(const QString &path, QString *error);
+    // The values as shown, tab-separated, to the clipboard.
+    void copy() const;
+
+    // Keeps the matrix shown as the reference; the difference view compares with it.
+    void keepReference();
+    bool hasReference() const { return referenceRows > 0; }
+    // Shows each cell's signed difference to the reference, with its own
+    // colours, while a reference of the same size is kept. Paints before returning.
+    void setDifference(bool on);
+    bool showsDifference() const;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     // The outlined numbers of one font and cell size, each drawn once when
@@ -33,16 +53,24 @@ private:
         QFont font;
         QSize cell;
         qreal devicePixelRatio = 1;
-        std::array<QImage, 511> images;  // by shown value; null while not drawn or without ink
-        std::array<bool, 511> drawn = {};
+        std::array<QImage, 1532> images;  // by shown index (see shownIndex); null while not drawn or without ink
+        std::array<bool, 1532> drawn = {};
     };
 
     void paintMatrix(QPainter &painter, const QRect &exposed);
+    // What a cell shows: 0 … 510 the doubled byte, 511 … 1531 its difference
+    // to the reference's, -510 … 510, offset by 1021.
+    int shownIndex(int cell) const;
+    void askAndSave();
     Labels &labels(const QFont &font, const QSize &cell, qreal devicePixelRatio);
-    const QImage &label(Labels &labels, int value) const;
+    const QImage &label(Labels &labels, int index) const;
 
     int rows = 0;
     int columns = 0;
     QByteArray values;
+    int referenceRows = 0;
+    int referenceColumns = 0;
+    QByteArray reference;
+    bool difference = false;
     std::vector<Labels> labelSets;  // those of the last paint; its cells come in up to four sizes
 };

@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <functional>
 
 namespace tests {
 
@@ -41,7 +42,8 @@ bool showsMatrix(QWidget &grid, int rows, int columns, const QByteArray &values)
     return largestDifference(shown, render(expected), shown.rect()) <= antiAliasingLevels;
 }
 
-QImage paintReference(int rows, int columns, const QByteArray &values, const QSize &size)
+// Each cell filled with its colour and its text written five times.
+static QImage paintCells(int rows, int columns, const QSize &size, const std::function<std::pair<QColor, QString>(int)> &cell)
 {
     QImage image(size, QImage::Format_RGB32);
     QPainter painter(&image);
@@ -53,19 +55,38 @@ QImage paintReference(int rows, int columns, const QByteArray &values, const QSi
     painter.setFont(font);
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
-            const int v = 2 * quint8(values.at(r * columns + c));
-            const QRect cell(QPoint(c * w / columns, r * h / rows),
+            const auto [colour, text] = cell(r * columns + c);
+            const QRect area(QPoint(c * w / columns, r * h / rows),
                              QPoint((c + 1) * w / columns - 1, (r + 1) * h / rows - 1));
-            painter.fillRect(cell, v > 255 ? QColor::fromHsv(359, 255, 227) : QColor::fromHsv(359 * v / 255, v, v / 2 + 100));
-            const QString text = QString::number(v);
+            painter.fillRect(area, colour);
             painter.setPen(Qt::black);
             for (const QPoint &shift : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
-                painter.drawText(cell.translated(shift), Qt::AlignCenter, text);
+                painter.drawText(area.translated(shift), Qt::AlignCenter, text);
             painter.setPen(Qt::white);
-            painter.drawText(cell, Qt::AlignCenter, text);
+            painter.drawText(area, Qt::AlignCenter, text);
         }
     }
     return image;
+}
+
+QImage paintReference(int rows, int columns, const QByteArray &values, const QSize &size)
+{
+    return paintCells(rows, columns, size, [&](int i) {
+        const int v = 2 * quint8(values.at(i));
+        return std::pair(v > 255 ? QColor::fromHsv(359, 255, 227) : QColor::fromHsv(359 * v / 255, v, v / 2 + 100),
+                         QString::number(v));
+    });
+}
+
+QImage paintDifferenceReference(int rows, int columns, const QByteArray &values, const QByteArray &reference,
+                                const QSize &size)
+{
+    return paintCells(rows, columns, size, [&](int i) {
+        const int d = 2 * (quint8(values.at(i)) - quint8(reference.at(i)));
+        const int saturation = std::min(255, 2 * std::abs(d));
+        return std::pair(QColor::fromHsv(d < 0 ? 220 : 10, saturation, 235 - saturation / 3),
+                         (d > 0 ? QStringLiteral("+") : QString()) + QString::number(d));
+    });
 }
 
 } // namespace tests

@@ -18,6 +18,10 @@ int largestDifference(const QImage &a, const QImage &b, const QRect &area);
 // label five times: what the widget's painting must look like.
 QImage paintReference(int rows, int columns, const QByteArray &values, const QSize &size);
 
+// The difference view of the matrix to the reference painted the same way.
+QImage paintDifferenceReference(int rows, int columns, const QByteArray &values, const QByteArray &reference,
+                                const QSize &size);
+
 // Whether the grid paints the matrix as a fresh grid of its size does. The
 // edges of the outlined numbers may differ by a few levels: the same text
 // drawn twice in one process does not always come out alike.

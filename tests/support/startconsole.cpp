@@ -3,9 +3,11 @@
 #include "sim/simulatorchannel.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstddef>
@@ -15,6 +17,10 @@ namespace tests {
 std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer, QString *messageBox,
                                          const QString &channel)
 {
+    // The calibration record goes to a folder of the tests' own, and starts
+    // empty: runs do not pile lines up.
+    QStandardPaths::setTestModeEnabled(true);
+    QFile::remove(app::CalibrationRecord::standardPath());
     QTimer answering;
     QObject::connect(&answering, &QTimer::timeout, [&] {
         QWidget *modal = QApplication::activeModalWidget();

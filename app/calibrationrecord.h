@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+namespace app {
+
+// The bench's trace of every calibration written into a device: one CSV line
+// for each, appended once the transmitter has sent it or given it up, or
+// when the record ends with it still on its way.
+class CalibrationRecord : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Entry
+    {
+        QDateTime time;
+        QString channel;
+        QString action;                    // "speichern" or "zurücksetzen"
+        std::array<quint16, 4> snapshots;  // raw1, raw2 unloaded, then loaded
+        std::array<quint16, 4> factors;    // sens1Mul, sens1Div, calMul, calDiv
+        QByteArray message;                // as handed to the transmitter
+    };
+
+    explicit CalibrationRecord(const QString &path, QObject *parent = nullptr);
+    // Writes the entries still waiting as "ausstehend".
+    ~CalibrationRecord() override;
+
+    // In the user's data folder.
+    static QString standardPath();
+    QString path() const { return filePath; }
+
+    // Waits for the transmitter's word on the message.
+    void add(const Entry &entry);
+    // The transmitter works its messages off in order, so the first entry
+    // waiting with these bytes is the one they were sent for.
+    void sent(const QByteArray &message) { settle(message, tr("gesendet")); }
+    void abandoned(const QByteArray &message) { settle(message, tr("abgebrochen")); }
+
+signals:
+    void writeFailed(const QString &path, const QString &reason);
+
+private:
+    void settle(const QByteArray &message, const QString &outcome);
+    // Empty, or why the line could not be written.
+    QString write(const Entry &entry, const QString &outcome);
+
+    QString filePath;
+    QList<Entry> waiting;
+};
+
+} // namespace app

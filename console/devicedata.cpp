@@ -1,0 +1,52 @@
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "monitor/pressurechart.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QUrl>
+
+// What the console keeps and shows of the device's data beside the form:
+// the pressure chart and the record of the calibrations written into devices.
+void MainWindow::setUpDeviceDataMenus()
+{
+    QMenu *view = ui->menuBar->addMenu(tr("Ansicht"));
+    view->addAction(tr("Druckverlauf"), this, &MainWindow::showPressureChart);
+    QMenu *device = ui->menuBar->addMenu(tr("Gerät"));
+    device->addAction(tr("Kalibrierprotokoll öffnen"), this, &MainWindow::openCalibrationRecord);
+
+    connect(&isotp, &ISOTPTX::transferSent, &calibrationRecord, &app::CalibrationRecord::sent);
+    connect(&isotp, &ISOTPTX::transferAbandoned, &calibrationRecord, &app::CalibrationRecord::abandoned);
+    // The calibration has gone to the device all the same.
+    connect(&calibrationRecord, &app::CalibrationRecord::writeFailed, this, [this](const QString &path, const QString &reason) {
+        ui->statusBar->showMessage(tr("Kalibrierprotokoll %1 nicht geschrieben: %2").arg(QDir::toNativeSeparators(path), reason),
+                                   10000);
+    });
+}
+
+// Without a program for CSV files the engineer is told where the file is.
+void MainWindow::openCalibrationRecord()
+{
+    const QString path = calibrationRecord.path();
+    if (!QFileInfo::exists(path)) {
+        QMessageBox::information(this, tr("Kalibrierprotokoll"),
+                                 tr("Noch keine Kalibrierung aufgezeichnet. Das Protokoll entsteht unter %1.")
+                                     .arg(QDir::toNativeSeparators(path)));
+    } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        QMessageBox::information(this, tr("Kalibrierprotokoll"),
+                                 tr("Das Kalibrierprotokoll liegt unter %1.").arg(QDir::toNativeSeparators(path)));
+    }
+}
+
+void MainWindow::showPressureChart()
+{
+    // A window of its own that goes with the console.
+    if (!pressureChart)
+        pressureChart = new PressureChart(pressureHistory, this);
+    pressureChart->show();
+    pressureChart->raise();
+}
