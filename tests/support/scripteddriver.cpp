@@ -39,12 +39,9 @@ XlStatus ScriptedDriver::openPort(XlPortHandle *port, const char *name, XlAccess
     return scripted("xlOpenPort", [=] {
         const XlStatus status = Driver::openPort(port, name, accessMask, permissionMask,
                                                  rxQueueSize, interfaceVersion, busType);
-        if (status == XL_SUCCESS) {
-            *permissionMask &= ~withheldPermission;
-            if (invalidPortHandle) {
-                Driver::closePort(*port);
-                *port = XL_INVALID_PORTHANDLE;
-            }
+        if (status == XL_SUCCESS && invalidPortHandle) {
+            Driver::closePort(*port);
+            *port = XL_INVALID_PORTHANDLE;
         }
         return status;
     });

@@ -40,7 +40,6 @@ public:
 
     QStringList calls;                                 // every call, in order
     QByteArray appName;                                // the name field xlOpenPort was given
-    XlAccess withheldPermission = 0;                   // bits xlOpenPort takes out of the permission mask
     bool invalidPortHandle = false;                    // xlOpenPort succeeds with the handle -1
     std::function<void(XlDriverConfig &)> editConfig;  // rewrites the configuration handed out
 
