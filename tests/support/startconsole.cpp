@@ -47,8 +47,7 @@ void toggle(QGroupBox *box, bool on)
     emit box->clicked(on);
 }
 
-ScriptedConsole::ScriptedConsole(const QStringList &channels, QDialogButtonBox::StandardButton answer,
-                                 const QString &failingCall)
+ScriptedConsole::ScriptedConsole(const QStringList &channels, QDialogButtonBox::StandardButton answer)
 {
     for (const QString &name : channels) {
         const bool can = !name.endsWith(QLatin1String("(no CAN)"));
@@ -56,8 +55,6 @@ ScriptedConsole::ScriptedConsole(const QStringList &channels, QDialogButtonBox::
         if (can && !bus)
             bus = channel;
     }
-    if (!failingCall.isEmpty())
-        driver.failCall(failingCall, XL_ERR_HW_NOT_PRESENT);
     window = startConsole(answer, &messageBox);
 }
 

@@ -32,8 +32,7 @@ void toggle(QGroupBox *box, bool on);
 struct ScriptedConsole
 {
     explicit ScriptedConsole(const QStringList &channels = {QStringLiteral("CAN 1")},
-                             QDialogButtonBox::StandardButton answer = QDialogButtonBox::Ok,
-                             const QString &failingCall = {});
+                             QDialogButtonBox::StandardButton answer = QDialogButtonBox::Ok);
     explicit ScriptedConsole(std::unique_ptr<ScriptedChannel> channel);
     ~ScriptedConsole() { window->close(); }
 
