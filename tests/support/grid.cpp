@@ -41,7 +41,7 @@ bool showsMatrix(QWidget &grid, int rows, int columns, const QByteArray &values)
     return largestDifference(shown, render(expected), shown.rect()) <= antiAliasingLevels;
 }
 
-QImage paintReference(int rows, int columns, const QByteArray &values, const QSize &size)
+QImage paintReference(int rows, int columns, const QByteArray &values, const QSize &size, bool labels)
 {
     QImage image(size, QImage::Format_RGB32);
     QPainter painter(&image);
@@ -57,6 +57,8 @@ QImage paintReference(int rows, int columns, const QByteArray &values, const QSi
             const QRect cell(QPoint(c * w / columns, r * h / rows),
                              QPoint((c + 1) * w / columns - 1, (r + 1) * h / rows - 1));
             painter.fillRect(cell, v > 255 ? QColor::fromHsv(359, 255, 227) : QColor::fromHsv(359 * v / 255, v, v / 2 + 100));
+            if (!labels)
+                continue;
             const QString text = QString::number(v);
             painter.setPen(Qt::black);
             for (const QPoint &shift : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
