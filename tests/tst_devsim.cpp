@@ -64,23 +64,6 @@ class TestDevSim : public QObject
     quint16 port = 0;  // this suite's own virtual bus, and the next one for a bus that goes away
     QScopedPointer<QCanBusDevice> bus;
 
-    // Until the program's connection has made its way through this process's
-    // bus server, a frame may reach nobody: the first request goes out again
-    // until it is answered, and from then on both ways are open.
-    void start(QProcess &program, const QStringList &arguments, QByteArray *firstReply = nullptr)
-    {
-        launch(program, arguments, port);
-        bus->readAllFrames();
-        QByteArray reply;
-        for (int attempt = 0; attempt < 10 && reply.isEmpty(); ++attempt) {
-            send(*bus, protocol::requestId, "2001000000000000");
-            reply = nextFrame(*bus, protocol::responseId, "2001", 1000);
-        }
-        QCOMPARE(reply.size(), 16);
-        if (firstReply)
-            *firstReply = reply;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -95,9 +78,16 @@ private slots:
     void shouldServeTheMatrixAndTakeTheCalibrationAsOptionsSay()
     {
         QProcess program;
+        launch(program, {"--rows", "0", "--columns", "255", "--latency", "300", "--block-size", "1", "--stmin", "5",
+                         "--seed", "2", "--show-matrix"}, port);
+        // Until the program's connection has made its way through this
+        // process's bus server, a frame may reach nobody: the first request
+        // goes out again until it is answered.
         QByteArray pressure;
-        start(program, {"--rows", "0", "--columns", "255", "--latency", "300", "--block-size", "1", "--stmin", "5",
-                        "--seed", "2", "--show-matrix"}, &pressure);
+        for (int attempt = 0; attempt < 10 && pressure.isEmpty(); ++attempt) {
+            send(*bus, protocol::requestId, "2001000000000000");
+            pressure = nextFrame(*bus, protocol::responseId, "2001", 1000);
+        }
         // Unloaded: 1000 and 1200 counts, with the noise the seed draws.
         QCOMPARE(pressure, QByteArray("2001006403e804b1"));
         send(*bus, protocol::requestId, "2002000000000000");
@@ -123,10 +113,8 @@ private slots:
         const QString stMin = QStringLiteral("korvel-devsim: --stmin takes a whole number from 0 to 127 or from 241 "
                                              "to 249, not \"%1\"");
         row("256 rows", "--rows 256", 1, "korvel-devsim: --rows takes a whole number from 0 to 255, not \"256\"");
-        row("stmin 127 ms", "--stmin 127", 0, onBus);
         row("stmin 128", "--stmin 128", 1, stMin.arg(128));
         row("stmin 100 µs", "--stmin 241", 0, onBus);
-        row("stmin 900 µs", "--stmin 249", 0, onBus);
         row("stmin 250", "--stmin 250", 1, stMin.arg(250));
         row("drop rate above 1", "--drop 1.5", 1, "korvel-devsim: --drop takes a number");
         row("other plugin, device as it is", "--plugin none --device can0x", 1,
