@@ -198,25 +198,22 @@ private slots:
     {
         CANWindow window;
         auto *list = window.findChild<CanViewer *>(QStringLiteral("canView"));
-        const QTreeWidgetItem *header = list->headerItem();
-        QStringList texts;
-        for (int column = 0; column < header->columnCount(); ++column) {
-            texts << header->text(column);
-            const bool right = column >= CanViewer::IdColumn && column <= CanViewer::DlcColumn;
-            QCOMPARE(header->data(column, Qt::TextAlignmentRole).toInt(), right ? int(Qt::AlignRight | Qt::AlignVCenter) : 0);
-        }
-        QCOMPARE(texts, (QStringList{"Richtung", "ID", "Intervall (ms)", "DLC", "Daten"}));
-
         VectorCAN::Message msg;
         window.handleMsg(msg);
         msg.id = 1;
         window.handleMsg(msg);
         QVERIFY(QMetaObject::invokeMethod(list, "updateList"));
+        QStringList texts;
         for (int column = 0; column < CanViewer::ColumnCount; ++column) {
+            texts << list->headerItem()->text(column);
+            const bool right = column >= CanViewer::IdColumn && column <= CanViewer::DlcColumn;
+            QCOMPARE(list->headerItem()->textAlignment(column), right ? int(Qt::AlignRight | Qt::AlignVCenter) : 0);
+            QCOMPARE(list->topLevelItem(1)->textAlignment(column), right ? int(Qt::AlignRight) : 0);
             const QFont font = list->topLevelItem(1)->font(column);
             QCOMPARE(font.family() + ' ' + QString::number(font.pointSize()), QStringLiteral("SmoothTTF 9"));
             QCOMPARE(font.styleStrategy(), QFont::NoAntialias);
         }
+        QCOMPARE(texts, (QStringList{"Richtung", "ID", "Intervall (ms)", "DLC", "Daten"}));
         // Every other row on another background, beyond the text at the right.
         window.resize(400, 300);
         const QImage shot = list->viewport()->grab().toImage();
