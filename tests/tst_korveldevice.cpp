@@ -1,3 +1,4 @@
+#include "sim/isotpreceiver.h"
 #include "sim/korveldevice.h"
 
 #include <QtTest>
@@ -92,6 +93,29 @@ private slots:
             // Seven bytes: the longest a single frame carries.
             feedMessage(device, sent.emplace_back(QByteArray::number(i).rightJustified(7, '0')));
         QCOMPARE(device.receivedMessages(), sent.mid(1));
+    }
+
+    // The flow control asks for the block size and separation time set, again
+    // after each block but the last, and says overflow for a message beyond
+    // the capacity; 300 bytes take 42 consecutive frames, the sequence wrapping.
+    void shouldReceiveIsoTpAsTheFlowControlSays()
+    {
+        sim::IsoTpReceiver rx;
+        rx.setBlockSize(2);
+        rx.setSeparationTime(5);
+        rx.setCapacity(300);
+        QStringList said;
+        connect(&rx, &sim::IsoTpReceiver::flowControl, [&](const QByteArray &frame) { said << frame.toHex(); });
+        connect(&rx, &sim::IsoTpReceiver::messageReceived, [&](const QByteArray &message) { said << message.toHex(); });
+        const auto frame = [&](const QByteArray &data) { rx.handleFrame(reinterpret_cast<const quint8 *>(data.data()), 8); };
+        frame(QByteArray::fromHex("112d000000000000"));
+        frame(QByteArray::fromHex("112c000000000000"));
+        QByteArray sent(6, '\0');
+        for (int index = 1; index <= 42; ++index) {
+            sent += QByteArray(7, char(index));
+            frame(char(0x20 | (index & 0x0F)) + QByteArray(7, char(index)));
+        }
+        QCOMPARE(said, QStringList{"320205aaaaaaaaaa"} + QStringList(21, "300205aaaaaaaaaa") + QStringList{sent.toHex()});
     }
 
     // Frames as feed() takes them, to a pad of 24 x 14 unless the row says
