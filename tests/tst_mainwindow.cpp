@@ -218,12 +218,6 @@ private slots:
             "check", "rx 20020005", "tick", "title  (100%)", "rx 20030000eeeeeeee", "shown 0x5 "};
         QTest::newRow("unchecked while waiting for the header") << QStringList{
             "check", "uncheck", "title ", "timer off", "rx 20020203", "sent 2002", "sent none"};
-        QTest::newRow("unchecked during a download") << QStringList{
-            "check", "rx 20020102", "uncheck", "rx 2003000001020304", "shown 1x2 0102", "title ",
-            "timer off", "sent 2002", "sent 20030000", "sent none"};
-        QTest::newRow("checked again during a download") << QStringList{
-            "check", "rx 20020102", "uncheck", "check", "sent 2002", "sent 20030000", "sent none",
-            "rx 2003000001020304", "shown 1x2 0102", "sent 2002", "title  (init)"};
     }
 
     void shouldDownloadTouchpadMatrix()

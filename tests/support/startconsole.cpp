@@ -23,16 +23,11 @@ std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer
                 *messageBox = box->windowTitle() + QLatin1Char('|') + box->text();
             box->accept();
         } else if (modal) {
-            QDialogButtonBox::StandardButton button = answer;
             if (!channel.isEmpty()) {
                 auto *rows = modal->findChild<QListWidget *>(QStringLiteral("channels"));
-                const QList<QListWidgetItem *> named = rows->findItems(channel, Qt::MatchExactly);
-                if (named.isEmpty())
-                    button = QDialogButtonBox::Cancel;
-                else
-                    rows->setCurrentItem(named.first());
+                rows->setCurrentItem(rows->findItems(channel, Qt::MatchExactly).value(0));
             }
-            modal->findChild<QDialogButtonBox *>()->button(button)->click();
+            modal->findChild<QDialogButtonBox *>()->button(answer)->click();
         }
     });
     answering.start(1);

@@ -17,9 +17,9 @@ class KorvelDevice;
 namespace tests {
 
 // Starts the console as the user would: the channel dialog answered with the
-// button, after picking the row named channel if one is named (none found:
-// Cancel), any message box that follows noted as "<title>|<text>" and
-// accepted, the window shown.
+// button, after picking the row named channel if one is named (none found: no
+// row, which OK cannot open), any message box that follows noted as
+// "<title>|<text>" and accepted, the window shown.
 std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer, QString *messageBox = nullptr,
                                          const QString &channel = {});
 
