@@ -69,13 +69,17 @@ private slots:
         }
         // Unloaded: 1000 and 1200 counts, with the noise the seed draws.
         QCOMPARE(pressure, QByteArray("2001006403e804b1"));
+        QElapsedTimer latency;
+        latency.start();
         send(*bus, protocol::requestId, "2002000000000000");
         QCOMPARE(nextFrame(*bus, protocol::responseId, "2002"), QByteArray("200200ff00000000"));
+        QVERIFY(latency.elapsed() >= 250);
         QCOMPARE(nextLine(program), QByteArray("snapshot 0 x 255 served:"));
         send(*bus, protocol::isoTpTxId, "100ac8021110321e");
         QCOMPARE(nextFrame(*bus, protocol::isoTpFlowControlId, ""), QByteArray("300105aaaaaaaaaa"));
         send(*bus, protocol::isoTpTxId, "2196c8ea27aaaaaa");
         QCOMPARE(nextLine(program), QByteArray("calibration written: sens1Mul 150, sens1Div 200, calMul 234, calDiv 39"));
+        QCOMPARE(bus->framesAvailable(), 0);  // every frame went once
         // Ctrl+C in a terminal. An ended program has no id any more, and
         // kill(0) would signal this whole process group, ctest too.
         QCOMPARE(program.state(), QProcess::Running);
