@@ -150,9 +150,8 @@ private slots:
         const bool driverOpen = !openCalls.isEmpty();  // open() reads the configuration first
         const bool opened = openCalls.endsWith("xlSetNotification");
         tests::ScriptedDriver driver;
-        driver.addScriptedChannel(QStringLiteral("CAN 1"));
-        if (fault == "no channels")
-            driver.editConfig = [](XlDriverConfig &config) { config.channelCount = 0; };
+        if (fault != "no channels")
+            driver.addScriptedChannel(QStringLiteral("CAN 1"));
         driver.invalidPortHandle = fault == "handle -1";
         if (fault.startsWith("xl"))
             driver.failCall(fault, XL_ERR_HW_NOT_PRESENT);

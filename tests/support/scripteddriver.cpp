@@ -21,16 +21,6 @@ ScriptedChannel *ScriptedDriver::addScriptedChannel(const QString &name, bool ca
     return added;
 }
 
-XlStatus ScriptedDriver::getDriverConfig(XlDriverConfig *config)
-{
-    return scripted("xlGetDriverConfig", [=] {
-        const XlStatus status = Driver::getDriverConfig(config);
-        if (status == XL_SUCCESS && editConfig)
-            editConfig(*config);
-        return status;
-    });
-}
-
 XlStatus ScriptedDriver::openPort(XlPortHandle *port, const char *name, XlAccess accessMask,
                                   XlAccess *permissionMask, unsigned rxQueueSize,
                                   unsigned interfaceVersion, unsigned busType)

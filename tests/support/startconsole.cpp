@@ -88,7 +88,6 @@ SimulatedConsole::SimulatedConsole()
 {
     auto channel = std::make_unique<sim::SimulatorChannel>();
     device = &channel->device();
-    link = &channel->link();
     device->setNoise(false);
     driver.addChannel(std::move(channel));
     xl::Driver::install(&driver);

@@ -10,7 +10,6 @@
 #include <memory>
 
 namespace sim {
-class FaultyLink;
 class KorvelDevice;
 } // namespace sim
 
@@ -58,7 +57,6 @@ struct SimulatedConsole
 
     xl::Driver driver;
     sim::KorvelDevice *device = nullptr;
-    sim::FaultyLink *link = nullptr;
     std::unique_ptr<MainWindow> window;
 };
 
