@@ -84,11 +84,14 @@ private slots:
     {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<int>("fault");  // Fault::None: delivered as a frame
-        const auto row = [](const char *name, const QByteArray &line, Fault fault) { QTest::newRow(name) << line << int(fault); };
+        QTest::addColumn<QByteArray>("hubLine");  // what the hub is sent, unless the line on bus can0
+        const auto row = [](const char *name, const QByteArray &line, Fault fault, const QByteArray &hubLine = {}) {
+            QTest::newRow(name) << line << int(fault) << (hubLine.isEmpty() ? "can0:" + line : hubLine);
+        };
         row("empty line", "\n", Fault::Malformed);
-        row("garbage", "garbage\n", Fault::Malformed);
         row("one hash", "291#X\n", Fault::Malformed);
-        row("binary bytes", QByteArray("\x00\xff#\x80#\x01\n", 7), Fault::BadFlags);
+        row("bus not named can", "bus0:291#X\n", Fault::Malformed, "bus0:291#X#0102\n");
+        row("binary bytes, NUL as a flag", QByteArray("\x00\xff#\x00#\x01\n", 7), Fault::BadFlags);
         row("id in hex", "0x7F##\n", Fault::BadId);
         row("standard id 2048", "2048##\n", Fault::BadId);
         row("extended id 2^29", "536870912#X#\n", Fault::BadId);
@@ -107,8 +110,8 @@ private slots:
         row("CAN FD 25 bytes", "291#XF#" + QByteArray(50, 'a') + '\n', Fault::BadData);
         row("CAN FD 48 bytes", "291#XF#" + QByteArray(96, 'a') + '\n', Fault::None);
         row("CAN FD 64 bytes", "291#XF#" + QByteArray(128, 'a') + '\n', Fault::None);
-        row("remote request", "1015#R#\n", Fault::None);
-        row("upper-case hex", "291#X#0AFF\n", Fault::None);
+        row("remote request, largest standard id", "2047#R#\n", Fault::None);
+        row("largest extended id, 8 bytes in upper-case hex", "536870911#X#0AFF0AFF0AFF0AFF\n", Fault::None);
     }
 
     // Whatever a peer sends, our client and our hub drop, count and trace
@@ -118,6 +121,7 @@ private slots:
     {
         QFETCH(QByteArray, line);
         QFETCH(int, fault);
+        QFETCH(QByteArray, hubLine);
         const QByteArray passed = (fault == int(Fault::None) ? line.trimmed() + '\n' : QByteArray()) + saneLine;
 
         RawHub raw(0);
@@ -145,7 +149,7 @@ private slots:
         otherBus.write("connect:can1\n");
         sender.write("connect:can0\n");
         QTest::qWait(50);
-        sender.write("can0:" + line + "can0:" + saneLine);
+        sender.write(hubLine + "can0:" + saneLine);
         QByteArray heard;
         QTRY_COMPARE_WITH_TIMEOUT((heard += listener.readAll()), passed, 10000);
         QCOMPARE(sender.state(), QAbstractSocket::ConnectedState);
