@@ -115,9 +115,6 @@ private slots:
         for (const QString &step : steps)
             viewer.run(step);
         QCOMPARE(traced.lines().join('\n'), trace);
-        // Frames alone never touch the rows.
-        if (steps.filter(QLatin1String(" refresh")).isEmpty())
-            QVERIFY(viewer.rows().isEmpty());
         viewer.refresh();
         const QStringList shown = viewer.rows();
         viewer.sortItems(CanViewer::IdColumn, Qt::AscendingOrder);

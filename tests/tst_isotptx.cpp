@@ -108,7 +108,6 @@ private slots:
         row("8 bytes, first frame", {"send 8 1"}, {"10 08 01 02 03 04 05 06"}, firstFC);
         row("4095 bytes, first frame", {"send 4095"}, {"1F FF 00 01 02 03 04 05"}, firstFC);
         row("4096 bytes, refused", {"refuse 4096"}, {}, idle);
-        row("4096 bytes while busy, not queued", {"send 10", "refuse 4096", "fc 30 00 00", "tick 2"}, ten, idle);
 
         const L thirty{"10 1E 00 01 02 03 04 05", "21 06 07 08 09 0A 0B 0C", "22 0D 0E 0F 10 11 12 13",
                        "23 14 15 16 17 18 19 1A", "24 1B 1C 1D AA AA AA AA"};

@@ -60,7 +60,6 @@ private slots:
         QTest::newRow("14 x 24 on 1000 x 600") << 14 << 24 << QSize(1000, 600) << QRect(41, 42, 83, 43) << QSize();
         QTest::newRow("255 x 255 on 1000 x 600") << 255 << 255 << QSize(1000, 600) << QRect(500, 300, 17, 9) << QSize();
         QTest::newRow("labels wider than cells") << 3 << 5 << QSize(61, 50) << QRect(0, 16, 12, 17) << QSize();
-        QTest::newRow("40 x 30 on 301 x 203") << 40 << 30 << QSize(301, 203) << QRect(100, 50, 31, 21) << QSize();
         QTest::newRow("rows too small for text") << 60 << 1 << QSize(150, 100) << QRect(0, 0, 150, 100) << QSize();
         // Values of row 0 come again in row 3, after more label sets than the last paint's.
         QTest::newRow("cells 2 pixels narrower than before") << 5 << 86 << QSize(387, 52) << QRect(100, 10, 30, 21)

