@@ -1,7 +1,9 @@
+#include "app/consolefont.h"
 #include "monitor/canviewer.h"
 #include "monitor/canwindow.h"
 #include "support/tracecapture.h"
 
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QtTest>
@@ -191,8 +193,10 @@ private slots:
         QCOMPARE(ids(viewer.selectedItems()), picked);
     }
 
+    // In the console's own font, which the console registers.
     void shouldLabelAndPaintRowsAndEmptyOnClearButton()
     {
+        registerConsoleFont();
         CANWindow window;
         auto *list = window.findChild<CanViewer *>(QStringLiteral("canView"));
         VectorCAN::Message msg;
@@ -207,7 +211,7 @@ private slots:
             QCOMPARE(list->headerItem()->textAlignment(column), right ? int(Qt::AlignRight | Qt::AlignVCenter) : 0);
             QCOMPARE(list->topLevelItem(1)->textAlignment(column), right ? int(Qt::AlignRight) : 0);
             const QFont font = list->topLevelItem(1)->font(column);
-            QCOMPARE(font.family() + ' ' + QString::number(font.pointSize()), QStringLiteral("SmoothTTF 9"));
+            QCOMPARE(QFontInfo(font).family() + ' ' + QString::number(font.pointSize()), QStringLiteral("SmoothTTF 9"));
             QCOMPARE(font.styleStrategy(), QFont::NoAntialias);
         }
         QCOMPARE(texts, (QStringList{"Richtung", "ID", "Intervall (ms)", "DLC", "Daten"}));
