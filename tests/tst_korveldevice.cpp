@@ -56,7 +56,6 @@ private slots:
         const auto row = [](const char *name, const char *messages, double force, const char *expected) {
             QTest::newRow(name) << QByteArray(messages) << force << QByteArray(expected);
         };
-        row("0 N, neutral", "", 0, "01010101 2001000003e804b0");
         row("5 N, neutral", "", 5, "01010101 200188b804b00546");
         row("below unloaded: 0", "", -1, "01010101 2001000003c00492");
         row("5 N, console's calibration", "c8021110321e96c8ea27", 5, "96c8ea27 2001138804b00546");
