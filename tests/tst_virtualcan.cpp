@@ -163,13 +163,13 @@ private slots:
                  fault == int(Fault::None) ? QStringList() : (QStringList{"virtualcan can0" + trace, "virtual bus hub" + trace}));
     }
 
-    // A client that does not take its frames loses the ones beyond the
-    // handoff, counted; those it kept are the first ones, in order.
+    // A client that does not take its frames loses the ones beyond the 16,384
+    // of its handoff, counted; those it kept are the first ones, in order.
     void shouldCountWhatTheOwnerDidNotTake()
     {
         RawHub hub(1);
         QVERIFY(hub.peer);
-        const int sent = xl::VirtualCanLink::handoffCapacity + 1000;
+        const int sent = 16384 + 1000;
         QByteArray lines;
         for (int i = 0; i < sent; ++i)
             lines += QByteArray::number(i % 2048) + "##\n";
@@ -178,8 +178,8 @@ private slots:
         quint64 dropped = 0;
         QTRY_COMPARE_WITH_TIMEOUT((dropped += hub.link->takeDropped()), 1000u, 10000);
         std::vector<Frame> frames;
-        QCOMPARE(hub.link->take(frames, sent), xl::VirtualCanLink::handoffCapacity);
-        QCOMPARE(frames.back().id, quint32((xl::VirtualCanLink::handoffCapacity - 1) % 2048));
+        QCOMPARE(hub.link->take(frames, sent), 16384);
+        QCOMPARE(frames.back().id, quint32(16383 % 2048));
     }
 
     // Frames the client writes reach the bus it joined in the hub's format.
