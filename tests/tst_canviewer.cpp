@@ -84,10 +84,8 @@ private slots:
         row("first frame, empty interval", "0 rx 17faf073x 3000000000000000", "RX|*17faf073||8|30 00 00 00 00 00 00 00 ",
             "RX 17faf073  8: 30 00 00 00 00 00 00 00");
         row("last of several frames in one period", "0 rx 123 0102; 40 tx 123 030405; 100 rx 123 a0", "RX|123|60|1|a0 ");
-        row("standard and extended 0x7f", "0 rx 7f 01; 0 rx 7fx 02", "RX|*00007f||1|02 ; RX|07f||1|01 ");
         row("receipt shares the row", "0 rx 17f873f0x 01; 5 tx 17f873f0x 100a0102030405aa",
             "TX|*17f873f0|5|8|10 0a 01 02 03 04 05 aa ", "TX 17f873f0  8: 10 0a 01 02 03 04 05 aa");
-        row("dlc 0", "0 rx 7ff", "RX|7ff||0|");
         row("dlc 9 shows eight bytes", "0 rx 100 1122334455667788 9", "RX|100||9|11 22 33 44 55 66 77 88 ");
         row("sorted by id text", "0 rx 300; 0 rx 100; 0 rx 200x; 0 rx 7ff; 0 rx 1fffffffx",
             "RX|*000200||0|; RX|*1fffffff||0|; RX|100||0|; RX|300||0|; RX|7ff||0|");
@@ -149,7 +147,6 @@ private slots:
             "… 400 weitere Kennungen", "RX|*000000||0|; RX|*011387|5000|0|");
         row("waiting ones fall silent too", "0 fill 0 5002; 0 refresh; 5000 fill 0 5000; 10001 refresh", 5000, {},
             "RX|*000000|5000|0|; RX|*001387|5000|0|");
-        row("Leeren", "0 fill 0 5001; 0 refresh; clear; 10 rx 5x", 1, {}, "RX|*000005||0|; RX|*000005||0|");
     }
 
     void shouldKeepRowsWithinTheLimit()
@@ -204,9 +201,7 @@ private slots:
         msg.id = 1;
         window.handleMsg(msg);
         QVERIFY(QMetaObject::invokeMethod(list, "updateList"));
-        QStringList texts;
         for (int column = 0; column < CanViewer::ColumnCount; ++column) {
-            texts << list->headerItem()->text(column);
             const bool right = column >= CanViewer::IdColumn && column <= CanViewer::DlcColumn;
             QCOMPARE(list->headerItem()->textAlignment(column), right ? int(Qt::AlignRight | Qt::AlignVCenter) : 0);
             QCOMPARE(list->topLevelItem(1)->textAlignment(column), right ? int(Qt::AlignRight) : 0);
@@ -214,7 +209,6 @@ private slots:
             QCOMPARE(QFontInfo(font).family() + ' ' + QString::number(font.pointSize()), QStringLiteral("SmoothTTF 9"));
             QCOMPARE(font.styleStrategy(), QFont::NoAntialias);
         }
-        QCOMPARE(texts, (QStringList{"Richtung", "ID", "Intervall (ms)", "DLC", "Daten"}));
         // Every other row on another background, beyond the text at the right.
         window.resize(400, 300);
         const QImage shot = list->viewport()->grab().toImage();

@@ -67,7 +67,6 @@ private slots:
         QTest::addColumn<QByteArray>("payload");
 
         QTest::newRow("standard 0x7FF") << 0x7FFu << false << QByteArray("\x01\x02");
-        QTest::newRow("extended 0x7FF, dlc 0") << 0x7FFu << true << QByteArray();
         QTest::newRow("extended 0x1FFFFFFF, dlc 8") << 0x1FFFFFFFu << true << QByteArray("\x06\xc8\x01\x11\x04\x20\x20\xaa");
     }
 
