@@ -89,7 +89,6 @@ private slots:
         QTest::addColumn<QString>("record");  // empty: the event is dropped
         QTest::newRow("extended id") << 1 << 0x97FAF073u << 0u << 8 << "rx 17faf073x [8] " + allData;
         QTest::newRow("TX receipt") << 1 << 0x9BFF8300u << 0x0040u << 8 << "tx 1bff8300x [8] " + allData;
-        QTest::newRow("all other flags") << 1 << 0x123u << 0xFFBFu << 8 << "rx 123 [8] " + allData;
         QTest::newRow("DLC 7") << 1 << 0x123u << 0u << 7 << "rx 123 [7] 11 22 33 44 55 66 77 00";
         QTest::newRow("DLC 0xFFFF") << 1 << 0x123u << 0u << 0xFFFF << "rx 123 [65535] " + allData;
         QTest::newRow("transmit request (tag 10)") << 10 << 0x123u << 0u << 8 << QString();

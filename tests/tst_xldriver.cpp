@@ -91,6 +91,7 @@ private slots:
     void shouldQueueUpToItsCapacityAndSignalWhileEventsWait_data()
     {
         QTest::addColumn<int>("pushed");
+        QTest::newRow("no event") << 0;
         QTest::newRow("one event") << 1;
         QTest::newRow("at the capacity") << 4096;
         QTest::newRow("one above the capacity") << 4097;

@@ -77,7 +77,8 @@ QStringList ScriptedConsole::sent()
     QStringList frames;
     for (const QByteArray &written : std::as_const(bus->written)) {
         const auto &frame = *reinterpret_cast<const XlEvent *>(written.constData());
-        frames << QStringLiteral("%1: %2").arg(frame.id & 0x1FFFFFFF, 0, 16)
+        frames << QStringLiteral("%1%2: %3").arg(frame.id & 0x1FFFFFFF, 0, 16)
+                      .arg(frame.id & XL_CAN_EXT_MSG_ID ? "" : " (11 bit)")
                       .arg(QString::fromLatin1(written.mid(offsetof(XlEvent, data), frame.dlc).toHex()));
     }
     bus->written.clear();

@@ -40,7 +40,8 @@ struct ScriptedConsole
     void receive(const XlEvent &event);
     // Data in hex, from the device's reply identifier unless another is given.
     void receive(const QString &hex, quint32 id = 0x1BFF8301, bool extended = true, quint16 flags = 0);
-    // The frames put on the bus since the last call, as "<id>: <data>".
+    // The frames put on the bus since the last call, as "<id>: <data>", a
+    // standard identifier marked "<id> (11 bit)".
     QStringList sent();
 
     ScriptedDriver driver;
