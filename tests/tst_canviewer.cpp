@@ -83,7 +83,7 @@ private slots:
         };
         row("first frame, empty interval", "0 rx 17faf073x 3000000000000000", "RX|*17faf073||8|30 00 00 00 00 00 00 00 ",
             "RX 17faf073  8: 30 00 00 00 00 00 00 00");
-        row("last of several frames in one period", "0 rx 123 0102; 40 tx 123 030405; 100 rx 123 a0", "RX|123|60|1|a0 ");
+        row("last of several frames in one period", "0 rx 123 0102; 40 tx 123 030405; 40 rx 123 a0", "RX|123|0|1|a0 ");
         row("receipt shares the row", "0 rx 17f873f0x 01; 5 tx 17f873f0x 100a0102030405aa",
             "TX|*17f873f0|5|8|10 0a 01 02 03 04 05 aa ", "TX 17f873f0  8: 10 0a 01 02 03 04 05 aa");
         row("dlc 9 shows eight bytes", "0 rx 100 1122334455667788 9", "RX|100||9|11 22 33 44 55 66 77 88 ");
