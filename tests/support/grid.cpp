@@ -42,8 +42,9 @@ bool showsMatrix(QWidget &grid, int rows, int columns, const QByteArray &values)
     return largestDifference(shown, render(expected), shown.rect()) <= antiAliasingLevels;
 }
 
-// Each cell filled with its colour and its text written five times.
-static QImage paintCells(int rows, int columns, const QSize &size, const std::function<std::pair<QColor, QString>(int)> &cell)
+// Each cell filled with its colour and, with labels, its text written five times.
+static QImage paintCells(int rows, int columns, const QSize &size, bool labels,
+                         const std::function<std::pair<QColor, QString>(int)> &cell)
 {
     QImage image(size, QImage::Format_RGB32);
     QPainter painter(&image);
@@ -59,6 +60,8 @@ static QImage paintCells(int rows, int columns, const QSize &size, const std::fu
             const QRect area(QPoint(c * w / columns, r * h / rows),
                              QPoint((c + 1) * w / columns - 1, (r + 1) * h / rows - 1));
             painter.fillRect(area, colour);
+            if (!labels)
+                continue;
             painter.setPen(Qt::black);
             for (const QPoint &shift : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
                 painter.drawText(area.translated(shift), Qt::AlignCenter, text);
@@ -69,9 +72,9 @@ static QImage paintCells(int rows, int columns, const QSize &size, const std::fu
     return image;
 }
 
-QImage paintReference(int rows, int columns, const QByteArray &values, const QSize &size)
+QImage paintReference(int rows, int columns, const QByteArray &values, const QSize &size, bool labels)
 {
-    return paintCells(rows, columns, size, [&](int i) {
+    return paintCells(rows, columns, size, labels, [&](int i) {
         const int v = 2 * quint8(values.at(i));
         return std::pair(v > 255 ? QColor::fromHsv(359, 255, 227) : QColor::fromHsv(359 * v / 255, v, v / 2 + 100),
                          QString::number(v));
@@ -81,7 +84,7 @@ QImage paintReference(int rows, int columns, const QByteArray &values, const QSi
 QImage paintDifferenceReference(int rows, int columns, const QByteArray &values, const QByteArray &reference,
                                 const QSize &size)
 {
-    return paintCells(rows, columns, size, [&](int i) {
+    return paintCells(rows, columns, size, true, [&](int i) {
         const int d = 2 * (quint8(values.at(i)) - quint8(reference.at(i)));
         const int saturation = std::min(255, 2 * std::abs(d));
         return std::pair(QColor::fromHsv(d < 0 ? 220 : 10, saturation, 235 - saturation / 3),

@@ -16,7 +16,7 @@ int largestDifference(const QImage &a, const QImage &b, const QRect &area);
 
 // The matrix painted the straightforward way, cell by cell, writing each
 // label five times: what the widget's painting must look like.
-QImage paintReference(int rows, int columns, const QByteArray &values, const QSize &size);
+QImage paintReference(int rows, int columns, const QByteArray &values, const QSize &size, bool labels = true);
 
 // The difference view of the matrix to the reference painted the same way.
 QImage paintDifferenceReference(int rows, int columns, const QByteArray &values, const QByteArray &reference,

@@ -5,7 +5,7 @@ namespace tests {
 XlStatus ScriptedChannel::write(const XlEvent &frame)
 {
     written.append(QByteArray(reinterpret_cast<const char *>(&frame), sizeof frame));
-    return writeStatus;
+    return XL_SUCCESS;
 }
 
 ScriptedDriver::ScriptedDriver()
@@ -21,16 +21,6 @@ ScriptedChannel *ScriptedDriver::addScriptedChannel(const QString &name, bool ca
     return added;
 }
 
-XlStatus ScriptedDriver::getDriverConfig(XlDriverConfig *config)
-{
-    return scripted("xlGetDriverConfig", [=] {
-        const XlStatus status = Driver::getDriverConfig(config);
-        if (status == XL_SUCCESS && editConfig)
-            editConfig(*config);
-        return status;
-    });
-}
-
 XlStatus ScriptedDriver::openPort(XlPortHandle *port, const char *name, XlAccess accessMask,
                                   XlAccess *permissionMask, unsigned rxQueueSize,
                                   unsigned interfaceVersion, unsigned busType)
@@ -39,12 +29,9 @@ XlStatus ScriptedDriver::openPort(XlPortHandle *port, const char *name, XlAccess
     return scripted("xlOpenPort", [=] {
         const XlStatus status = Driver::openPort(port, name, accessMask, permissionMask,
                                                  rxQueueSize, interfaceVersion, busType);
-        if (status == XL_SUCCESS) {
-            *permissionMask &= ~withheldPermission;
-            if (invalidPortHandle) {
-                Driver::closePort(*port);
-                *port = XL_INVALID_PORTHANDLE;
-            }
+        if (status == XL_SUCCESS && invalidPortHandle) {
+            Driver::closePort(*port);
+            *port = XL_INVALID_PORTHANDLE;
         }
         return status;
     });

@@ -29,16 +29,11 @@ std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer
                 *messageBox = box->windowTitle() + QLatin1Char('|') + box->text();
             box->accept();
         } else if (modal) {
-            QDialogButtonBox::StandardButton button = answer;
             if (!channel.isEmpty()) {
                 auto *rows = modal->findChild<QListWidget *>(QStringLiteral("channels"));
-                const QList<QListWidgetItem *> named = rows->findItems(channel, Qt::MatchExactly);
-                if (named.isEmpty())
-                    button = QDialogButtonBox::Cancel;
-                else
-                    rows->setCurrentItem(named.first());
+                rows->setCurrentItem(rows->findItems(channel, Qt::MatchExactly).value(0));
             }
-            modal->findChild<QDialogButtonBox *>()->button(button)->click();
+            modal->findChild<QDialogButtonBox *>()->button(answer)->click();
         }
     });
     answering.start(1);
@@ -53,8 +48,7 @@ void toggle(QGroupBox *box, bool on)
     emit box->clicked(on);
 }
 
-ScriptedConsole::ScriptedConsole(const QStringList &channels, QDialogButtonBox::StandardButton answer,
-                                 const QString &failingCall)
+ScriptedConsole::ScriptedConsole(const QStringList &channels, QDialogButtonBox::StandardButton answer)
 {
     for (const QString &name : channels) {
         const bool can = !name.endsWith(QLatin1String("(no CAN)"));
@@ -63,8 +57,6 @@ ScriptedConsole::ScriptedConsole(const QStringList &channels, QDialogButtonBox::
             buses << channel;
     }
     bus = buses.value(0);
-    if (!failingCall.isEmpty())
-        driver.failCall(failingCall, XL_ERR_HW_NOT_PRESENT);
     window = startConsole(answer, &messageBox);
 }
 
@@ -92,7 +84,8 @@ QStringList ScriptedConsole::sent()
     QStringList frames;
     for (const QByteArray &written : std::as_const(bus->written)) {
         const auto &frame = *reinterpret_cast<const XlEvent *>(written.constData());
-        frames << QStringLiteral("%1: %2").arg(frame.id & 0x1FFFFFFF, 0, 16)
+        frames << QStringLiteral("%1%2: %3").arg(frame.id & 0x1FFFFFFF, 0, 16)
+                      .arg(frame.id & XL_CAN_EXT_MSG_ID ? "" : " (11 bit)")
                       .arg(QString::fromLatin1(written.mid(offsetof(XlEvent, data), frame.dlc).toHex()));
     }
     bus->written.clear();
@@ -103,7 +96,6 @@ SimulatedConsole::SimulatedConsole()
 {
     auto channel = std::make_unique<sim::SimulatorChannel>();
     device = &channel->device();
-    link = &channel->link();
     device->setNoise(false);
     driver.addChannel(std::move(channel));
     xl::Driver::install(&driver);

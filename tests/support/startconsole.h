@@ -10,16 +10,15 @@
 #include <memory>
 
 namespace sim {
-class FaultyLink;
 class KorvelDevice;
 } // namespace sim
 
 namespace tests {
 
 // Starts the console as the user would: the channel dialog answered with the
-// button, after picking the row named channel if one is named (none found:
-// Cancel), any message box that follows noted as "<title>|<text>" and
-// accepted, the window shown.
+// button, after picking the row named channel if one is named (none found: no
+// row, which OK cannot open), any message box that follows noted as
+// "<title>|<text>" and accepted, the window shown.
 std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer, QString *messageBox = nullptr,
                                          const QString &channel = {});
 
@@ -32,8 +31,7 @@ void toggle(QGroupBox *box, bool on);
 struct ScriptedConsole
 {
     explicit ScriptedConsole(const QStringList &channels = {QStringLiteral("CAN 1")},
-                             QDialogButtonBox::StandardButton answer = QDialogButtonBox::Ok,
-                             const QString &failingCall = {});
+                             QDialogButtonBox::StandardButton answer = QDialogButtonBox::Ok);
     explicit ScriptedConsole(std::unique_ptr<ScriptedChannel> channel);
     ~ScriptedConsole() { window->close(); }
 
@@ -42,7 +40,8 @@ struct ScriptedConsole
     void receive(const XlEvent &event);
     // Data in hex, from the device's reply identifier unless another is given.
     void receive(const QString &hex, quint32 id = 0x1BFF8301, bool extended = true, quint16 flags = 0);
-    // The frames put on the bus since the last call, as "<id>: <data>".
+    // The frames put on the bus since the last call, as "<id>: <data>", a
+    // standard identifier marked "<id> (11 bit)".
     QStringList sent();
 
     ScriptedDriver driver;
@@ -60,7 +59,6 @@ struct SimulatedConsole
 
     xl::Driver driver;
     sim::KorvelDevice *device = nullptr;
-    sim::FaultyLink *link = nullptr;
     std::unique_ptr<MainWindow> window;
 };
 

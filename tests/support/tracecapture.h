@@ -12,43 +12,34 @@ class TraceCapture
 {
 public:
     TraceCapture()
+        : previous(qInstallMessageHandler(collect))
     {
-        clear();
-        previous = qInstallMessageHandler(collect);
     }
-    ~TraceCapture() { qInstallMessageHandler(previous); }
+    ~TraceCapture()
+    {
+        qInstallMessageHandler(previous);
+        const QMutexLocker locker(&lock);
+        collected.clear();
+    }
     TraceCapture(const TraceCapture &) = delete;
     TraceCapture &operator=(const TraceCapture &) = delete;
 
     QStringList lines() const
     {
-        const QMutexLocker locker(&lock());
-        return collected();
-    }
-    void clear()
-    {
-        const QMutexLocker locker(&lock());
-        collected().clear();
+        const QMutexLocker locker(&lock);
+        return collected;
     }
 
 private:
     static void collect(QtMsgType, const QMessageLogContext &, const QString &line)
     {
-        const QMutexLocker locker(&lock());
-        collected().append(line);
-    }
-    static QMutex &lock()
-    {
-        static QMutex mutex;
-        return mutex;
-    }
-    static QStringList &collected()
-    {
-        static QStringList lines;
-        return lines;
+        const QMutexLocker locker(&lock);
+        collected.append(line);
     }
 
-    QtMessageHandler previous = nullptr;
+    static inline QMutex lock;
+    static inline QStringList collected;
+    QtMessageHandler previous;
 };
 
 } // namespace tests
