@@ -35,12 +35,6 @@ class TestSession : public QObject
 {
     Q_OBJECT
 
-    static Ui_MainWindow &ui(const tests::ScriptedConsole &console) { return *console.window->ui; }
-    static QString busState(const tests::ScriptedConsole &console)
-    {
-        return console.window->findChild<QLabel *>(QStringLiteral("busState"))->text();
-    }
-
 private slots:
     // NMH, polling and the activity window carry on; a calibration still
     // being sent to the device is given up on another or a reopened port.
@@ -48,38 +42,30 @@ private slots:
     {
         QTest::addColumn<int>("row");  // picked in the dialog; -1 Cancel, -2 "Neu verbinden"
         QTest::addColumn<int>("bus");  // that the frames then go to
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("message");
-
-        const QString abandoned = QStringLiteral("Übertragung an das Gerät abgebrochen");
-        QTest::newRow("switched") << 1 << 1 << "virtualcan can1 · verbunden" << abandoned;
-        QTest::newRow("cancelled") << -1 << 0 << "virtualcan can0 · verbunden" << QString();
-        QTest::newRow("reconnected") << -2 << 0 << "virtualcan can0 · verbunden" << abandoned;
+        QTest::newRow("switched") << 1 << 1;
+        QTest::newRow("cancelled") << -1 << 0;
+        QTest::newRow("reconnected") << -2 << 0;
     }
 
     void shouldCarryOnOverASwitch()
     {
         QFETCH(int, row);
         QFETCH(int, bus);
-        QFETCH(QString, status);
-        QFETCH(QString, message);
 
         tests::ScriptedConsole console({QStringLiteral("virtualcan can0"), QStringLiteral("virtualcan can1")});
         MainWindow &window = *console.window;
-        ui(console).sendNMH->click();
-        tests::toggle(ui(console).readPressureSensors, true);
-        ui(console).showCANView->click();
-        ui(console).pressureCalibSave->click();  // ten bytes: waits for the flow control
-        console.bus->written.clear();
+        window.ui->sendNMH->click();
+        tests::toggle(window.ui->readPressureSensors, true);
+        window.ui->showCANView->click();
+        window.ui->pressureCalibSave->click();  // ten bytes: waits for the flow control
 
-        if (row == -2) {
-            QVERIFY(QMetaObject::invokeMethod(&window, "reconnect"));
-        } else {
+        if (row != -2)
             answerChannelDialog(row);
-            QVERIFY(QMetaObject::invokeMethod(&window, "switchChannel"));
-        }
-        QCOMPARE(busState(console), status);
-        QCOMPARE(ui(console).statusBar->currentMessage(), message);
+        QVERIFY(QMetaObject::invokeMethod(&window, row == -2 ? "reconnect" : "switchChannel"));
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("busState"))->text(),
+                 QStringLiteral("virtualcan can%1 · verbunden").arg(bus));
+        QCOMPARE(window.ui->statusBar->currentMessage(),
+                 row == -1 ? QString() : QStringLiteral("Übertragung an das Gerät abgebrochen"));
         QVERIFY(window.nmhTimer.isActive() && window.pressureTimer.isActive() && window.canWindow);
 
         for (auto *channel : std::as_const(console.buses))
@@ -135,14 +121,9 @@ private slots:
 
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'));
-        const QRegularExpression stamp(QStringLiteral("^\\(\\d{10}\\.\\d{6}\\) can0 "));
-        QStringList frames;
-        for (const QString &line : lines.mid(0, lines.size() - 1)) {
-            QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
-            frames << line.mid(line.indexOf(QLatin1String("can0 ")) + 5);
-        }
-        QCOMPARE(frames, QStringList({"1BFF8301#2001000000000000 R", "123# R", "1B000073#7300040108000100 T", "7FF#AA R"}));
+        // Each line's stamp taken out, whatever its time, but only in its form.
+        QCOMPARE(QString::fromLatin1(file.readAll()).remove(QRegularExpression(QStringLiteral("(?m)^\\(\\d{10}\\.\\d{6}\\) can0 "))),
+                 QStringLiteral("1BFF8301#2001000000000000 R\n123# R\n1B000073#7300040108000100 T\n7FF#AA R\n"));
     }
 
     // A write error stops the recording and says so in a box that does not
