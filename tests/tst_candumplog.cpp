@@ -10,13 +10,8 @@ namespace {
 
 Frame frame(qint64 micros, quint32 id, bool extended, const QByteArray &data, bool tx, int dlc = -1)
 {
-    Frame f;
-    f.micros = micros;
-    f.id = id;
-    f.extended = extended;
-    f.dlc = quint8(dlc < 0 ? data.size() : dlc);
+    Frame f{micros, id, extended, quint8(dlc < 0 ? data.size() : dlc), {}, tx};
     std::memcpy(f.data, data.constData(), size_t(std::min<qsizetype>(data.size(), 8)));
-    f.tx = tx;
     return f;
 }
 

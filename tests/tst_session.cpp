@@ -102,60 +102,51 @@ private slots:
         xl::Driver::install(nullptr);
     }
 
-    // Received frames and the console's own, in the order seen, one line each.
+    // Received frames and the console's own, in the order seen, one line
+    // each; a write error stops the recording and says so in a box that does
+    // not wait for the user.
+    void shouldRecordEveryFrameSeen_data()
+    {
+        QTest::addColumn<QString>("device");  // written to instead of a file
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("written") << QString() << QString();
+        QTest::newRow("disk full") << "/dev/full" << "No space left on device";
+        QTest::newRow("file removed") << QString() << "die Datei wurde entfernt";
+    }
+
     void shouldRecordEveryFrameSeen()
     {
+        QFETCH(QString, device);
+        QFETCH(QString, failure);
+
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("session.log"));
+        const QString path = device.isEmpty() ? dir.filePath(QStringLiteral("session.log")) : device;
         tests::ScriptedConsole console({QStringLiteral("virtualcan can0")});
+        MainWindow &window = *console.window;
         QString error;
-        QVERIFY(console.window->startRecording(path, &error));
+        QVERIFY(window.startRecording(path, &error));
         console.receive(QStringLiteral("2001000000000000"));
         console.receive(QString(), 0x123, false);
-        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "sendNMH"));
+        QVERIFY(QMetaObject::invokeMethod(&window, "sendNMH"));
         console.receive(QStringLiteral("aa"), 0x7FF, false);
-        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "updateBusStatus"));
-        QCOMPARE(console.window->findChild<QLabel *>(QStringLiteral("recording"))->text(),
-                 QStringLiteral("Aufzeichnung: 4 Frames"));
-        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "stopRecording"));
-
+        if (!failure.isEmpty()) {
+            if (device.isEmpty())
+                QVERIFY(QFile::remove(path));
+            window.recorder.flush();
+            const auto *box = window.findChild<QMessageBox *>();
+            QVERIFY(box && box->isVisible());
+            QCOMPARE(box->text(), QStringLiteral("Die Aufzeichnung in %1 wurde abgebrochen: %2").arg(path, failure));
+            QVERIFY(!window.recorder.isRecording() && window.startRecordingAction->isEnabled());
+            return;
+        }
+        QVERIFY(QMetaObject::invokeMethod(&window, "updateBusStatus"));
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("recording"))->text(), QStringLiteral("Aufzeichnung: 4 Frames"));
+        QVERIFY(QMetaObject::invokeMethod(&window, "stopRecording"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         // Each line's stamp taken out, whatever its time, but only in its form.
         QCOMPARE(QString::fromLatin1(file.readAll()).remove(QRegularExpression(QStringLiteral("(?m)^\\(\\d{10}\\.\\d{6}\\) can0 "))),
                  QStringLiteral("1BFF8301#2001000000000000 R\n123# R\n1B000073#7300040108000100 T\n7FF#AA R\n"));
-    }
-
-    // A write error stops the recording and says so in a box that does not
-    // wait for the user.
-    void shouldStopRecordingOnAWriteError_data()
-    {
-        QTest::addColumn<bool>("removed");  // else written to a full disk
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("disk full") << false << "No space left on device";
-        QTest::newRow("file removed") << true << "die Datei wurde entfernt";
-    }
-
-    void shouldStopRecordingOnAWriteError()
-    {
-        QFETCH(bool, removed);
-        QFETCH(QString, reason);
-
-        QTemporaryDir dir;
-        const QString path = removed ? dir.filePath(QStringLiteral("session.log")) : QStringLiteral("/dev/full");
-        tests::ScriptedConsole console({QStringLiteral("virtualcan can0")});
-        QString error;
-        QVERIFY(console.window->startRecording(path, &error));
-        console.receive(QStringLiteral("2001000000000000"));
-        if (removed)
-            QVERIFY(QFile::remove(path));
-        console.window->recorder.flush();
-
-        const auto *box = console.window->findChild<QMessageBox *>();
-        QVERIFY(box && box->isVisible());
-        QCOMPARE(box->text(), QStringLiteral("Die Aufzeichnung in %1 wurde abgebrochen: %2").arg(path, reason));
-        QVERIFY(!console.window->recorder.isRecording());
-        QVERIFY(console.window->startRecordingAction->isEnabled());
     }
 };
 
