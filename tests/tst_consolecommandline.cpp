@@ -7,18 +7,6 @@
 
 #include <csignal>
 
-namespace {
-
-QProcessEnvironment environment(quint16 port)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("KORVEL_VIRTUALCAN_PORT"), QString::number(port));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    return environment;
-}
-
-} // namespace
-
 // korvel-console started as a test bench starts it.
 class TestConsoleCommandLine : public QObject
 {
@@ -52,7 +40,7 @@ private slots:
         QFETCH(QString, err);
 
         QProcess console;
-        console.setProcessEnvironment(environment(43110));
+        qputenv("KORVEL_VIRTUALCAN_PORT", "43110");
         console.start(QStringLiteral(KORVEL_CONSOLE), arguments);
         QVERIFY(console.waitForFinished(30000));
         QCOMPARE(console.exitCode(), exitCode);
@@ -77,7 +65,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bench.log"));
         QProcess console;
-        console.setProcessEnvironment(environment(port));
+        qputenv("KORVEL_VIRTUALCAN_PORT", QByteArray::number(port));
         console.start(QStringLiteral(KORVEL_CONSOLE), {"--channel", "virtualcan can0", "--record", path});
         QVERIFY(console.waitForStarted());
 
