@@ -21,9 +21,7 @@ void answerChannelDialog(int row)
         QWidget *dialog = QApplication::activeModalWidget();
         if (row >= 0)
             dialog->findChild<QListWidget *>(QStringLiteral("channels"))->setCurrentRow(row);
-        dialog->findChild<QDialogButtonBox *>()
-            ->button(row >= 0 ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
-            ->click();
+        dialog->findChild<QDialogButtonBox *>()->button(row >= 0 ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
     });
 }
 
