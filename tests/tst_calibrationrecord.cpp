@@ -3,9 +3,6 @@
 #include "support/startconsole.h"
 #include "ui_mainwindow.h"
 
-#include <QDir>
-#include <QPushButton>
-#include <QRegularExpression>
 #include <QtTest>
 
 // Every calibration written into a device leaves one line in the record,

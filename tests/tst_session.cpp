@@ -1,5 +1,4 @@
 #include "app/mainwindow.h"
-#include "monitor/canwindow.h"
 #include "sim/korveldevice.h"
 #include "sim/simulatorchannel.h"
 #include "support/startconsole.h"
@@ -7,7 +6,6 @@
 
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
