@@ -30,7 +30,7 @@ private slots:
         QTest::newRow("exactly 60 s old kept")
             << QStringList{"0:100/200/300", "60000:50/400/250"} << qint64(60000) << QList<qint64>{0, 60000} << QList<int>{50, 400};
         QTest::newRow("older dropped")
-            << QStringList{"0:100/200/300", "1:7/8/9", "60001:500/500/500"} << qint64(60001) << QList<qint64>{1, 60001} << QList<int>{7, 500};
+            << QStringList{"0:100/200/300", "1:7/8/9", "30000:500/500/500"} << qint64(60001) << QList<qint64>{1, 30000} << QList<int>{7, 500};
         QTest::newRow("extremes") << QStringList{"5:0/65535/3"} << qint64(10) << QList<qint64>{5} << QList<int>{0, 65535};
     }
 
