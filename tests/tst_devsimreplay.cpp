@@ -34,9 +34,7 @@ private slots:
         xl::VirtualCanLink peer(*xl::parseVirtualCanAddress(QStringLiteral("tcp://127.0.0.1:%1/can0").arg(port), &error));
         QVERIFY2(peer.open(5000, &error), qPrintable(error));
         QProcess devsim;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("KORVEL_VIRTUALCAN_PORT"), QString::number(port));
-        devsim.setProcessEnvironment(environment);
+        qputenv("KORVEL_VIRTUALCAN_PORT", QByteArray::number(port));
         devsim.start(QStringLiteral(KORVEL_DEVSIM), {"--replay", log.fileName(), "--speed", "10", "--no-device"});
         QVERIFY(devsim.waitForFinished(20000));
         QCOMPARE(devsim.exitCode(), 0);

@@ -17,48 +17,40 @@ class TestPressureHistory : public QObject
     }
 
 private slots:
-    // Samples "at:calibrated/raw1/raw2", markers "at"; what the chart shows at `now`.
+    // Samples "at:calibrated/raw1/raw2", each marked too; what the chart
+    // shows at `now`.
     void shouldShowTheLastMinute_data()
     {
         QTest::addColumn<QStringList>("samples");
-        QTest::addColumn<QList<qint64>>("marks");
         QTest::addColumn<qint64>("now");
         QTest::addColumn<QList<qint64>>("shown");
-        QTest::addColumn<QList<qint64>>("shownMarks");
         QTest::addColumn<QList<int>>("bounds");
 
-        QTest::newRow("none") << QStringList{} << QList<qint64>{} << qint64(0) << QList<qint64>{} << QList<qint64>{}
-                              << QList<int>{0, 1};
-        QTest::newRow("exactly 60 s old kept") << QStringList{"0:100/200/300", "60000:50/400/250"}
-                                               << QList<qint64>{0, 60000} << qint64(60000) << QList<qint64>{0, 60000}
-                                               << QList<qint64>{0, 60000} << QList<int>{50, 400};
-        QTest::newRow("older dropped") << QStringList{"0:100/200/300", "1:7/8/9", "60001:500/500/500"}
-                                       << QList<qint64>{0, 1} << qint64(60001) << QList<qint64>{1, 60001}
-                                       << QList<qint64>{1} << QList<int>{7, 500};
-        QTest::newRow("extremes") << QStringList{"5:0/65535/3"} << QList<qint64>{} << qint64(10) << QList<qint64>{5}
-                                  << QList<qint64>{} << QList<int>{0, 65535};
+        QTest::newRow("none") << QStringList{} << qint64(0) << QList<qint64>{} << QList<int>{0, 1};
+        QTest::newRow("exactly 60 s old kept")
+            << QStringList{"0:100/200/300", "60000:50/400/250"} << qint64(60000) << QList<qint64>{0, 60000} << QList<int>{50, 400};
+        QTest::newRow("older dropped")
+            << QStringList{"0:100/200/300", "1:7/8/9", "30000:500/500/500"} << qint64(60001) << QList<qint64>{1, 30000} << QList<int>{7, 500};
+        QTest::newRow("extremes") << QStringList{"5:0/65535/3"} << qint64(10) << QList<qint64>{5} << QList<int>{0, 65535};
     }
 
     void shouldShowTheLastMinute()
     {
         QFETCH(QStringList, samples);
-        QFETCH(QList<qint64>, marks);
         QFETCH(qint64, now);
         QFETCH(QList<qint64>, shown);
-        QFETCH(QList<qint64>, shownMarks);
         QFETCH(QList<int>, bounds);
 
         PressureHistory history;
         for (const QString &sample : samples) {
             const QStringList values = sample.section(':', 1).split('/');
-            history.append(sample.section(':', 0, 0).toLongLong(), values[0].toUShort(), values[1].toUShort(),
-                           values[2].toUShort());
-        }
-        for (qint64 at : marks)
+            const qint64 at = sample.section(':', 0, 0).toLongLong();
+            history.append(at, values[0].toUShort(), values[1].toUShort(), values[2].toUShort());
             history.mark(at, QStringLiteral("unbelastet"));
+        }
         const QList<PressureHistory::Sample> kept = history.samples(now);
         QCOMPARE(times(kept), shown);
-        QCOMPARE(times(history.markers(now)), shownMarks);
+        QCOMPARE(times(history.markers(now)), shown);
         const auto [low, high] = PressureHistory::bounds(kept);
         QCOMPARE((QList<int>{low, high}), bounds);
     }

@@ -1,5 +1,4 @@
 #include "app/mainwindow.h"
-#include "monitor/canwindow.h"
 #include "sim/korveldevice.h"
 #include "sim/simulatorchannel.h"
 #include "support/startconsole.h"
@@ -7,7 +6,6 @@
 
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,9 +19,7 @@ void answerChannelDialog(int row)
         QWidget *dialog = QApplication::activeModalWidget();
         if (row >= 0)
             dialog->findChild<QListWidget *>(QStringLiteral("channels"))->setCurrentRow(row);
-        dialog->findChild<QDialogButtonBox *>()
-            ->button(row >= 0 ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
-            ->click();
+        dialog->findChild<QDialogButtonBox *>()->button(row >= 0 ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
     });
 }
 
@@ -35,12 +31,6 @@ class TestSession : public QObject
 {
     Q_OBJECT
 
-    static Ui_MainWindow &ui(const tests::ScriptedConsole &console) { return *console.window->ui; }
-    static QString busState(const tests::ScriptedConsole &console)
-    {
-        return console.window->findChild<QLabel *>(QStringLiteral("busState"))->text();
-    }
-
 private slots:
     // NMH, polling and the activity window carry on; a calibration still
     // being sent to the device is given up on another or a reopened port.
@@ -48,38 +38,30 @@ private slots:
     {
         QTest::addColumn<int>("row");  // picked in the dialog; -1 Cancel, -2 "Neu verbinden"
         QTest::addColumn<int>("bus");  // that the frames then go to
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("message");
-
-        const QString abandoned = QStringLiteral("Übertragung an das Gerät abgebrochen");
-        QTest::newRow("switched") << 1 << 1 << "virtualcan can1 · verbunden" << abandoned;
-        QTest::newRow("cancelled") << -1 << 0 << "virtualcan can0 · verbunden" << QString();
-        QTest::newRow("reconnected") << -2 << 0 << "virtualcan can0 · verbunden" << abandoned;
+        QTest::newRow("switched") << 1 << 1;
+        QTest::newRow("cancelled") << -1 << 0;
+        QTest::newRow("reconnected") << -2 << 0;
     }
 
     void shouldCarryOnOverASwitch()
     {
         QFETCH(int, row);
         QFETCH(int, bus);
-        QFETCH(QString, status);
-        QFETCH(QString, message);
 
         tests::ScriptedConsole console({QStringLiteral("virtualcan can0"), QStringLiteral("virtualcan can1")});
         MainWindow &window = *console.window;
-        ui(console).sendNMH->click();
-        tests::toggle(ui(console).readPressureSensors, true);
-        ui(console).showCANView->click();
-        ui(console).pressureCalibSave->click();  // ten bytes: waits for the flow control
-        console.bus->written.clear();
+        window.ui->sendNMH->click();
+        tests::toggle(window.ui->readPressureSensors, true);
+        window.ui->showCANView->click();
+        window.ui->pressureCalibSave->click();  // ten bytes: waits for the flow control
 
-        if (row == -2) {
-            QVERIFY(QMetaObject::invokeMethod(&window, "reconnect"));
-        } else {
+        if (row != -2)
             answerChannelDialog(row);
-            QVERIFY(QMetaObject::invokeMethod(&window, "switchChannel"));
-        }
-        QCOMPARE(busState(console), status);
-        QCOMPARE(ui(console).statusBar->currentMessage(), message);
+        QVERIFY(QMetaObject::invokeMethod(&window, row == -2 ? "reconnect" : "switchChannel"));
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("busState"))->text(),
+                 QStringLiteral("virtualcan can%1 · verbunden").arg(bus));
+        QCOMPARE(window.ui->statusBar->currentMessage(),
+                 row == -1 ? QString() : QStringLiteral("Übertragung an das Gerät abgebrochen"));
         QVERIFY(window.nmhTimer.isActive() && window.pressureTimer.isActive() && window.canWindow);
 
         for (auto *channel : std::as_const(console.buses))
@@ -116,65 +98,51 @@ private slots:
         xl::Driver::install(nullptr);
     }
 
-    // Received frames and the console's own, in the order seen, one line each.
+    // Received frames and the console's own, in the order seen, one line
+    // each; a write error stops the recording and says so in a box that does
+    // not wait for the user.
+    void shouldRecordEveryFrameSeen_data()
+    {
+        QTest::addColumn<QString>("device");  // written to instead of a file
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("written") << QString() << QString();
+        QTest::newRow("disk full") << "/dev/full" << "No space left on device";
+        QTest::newRow("file removed") << QString() << "die Datei wurde entfernt";
+    }
+
     void shouldRecordEveryFrameSeen()
     {
+        QFETCH(QString, device);
+        QFETCH(QString, failure);
+
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("session.log"));
+        const QString path = device.isEmpty() ? dir.filePath(QStringLiteral("session.log")) : device;
         tests::ScriptedConsole console({QStringLiteral("virtualcan can0")});
+        MainWindow &window = *console.window;
         QString error;
-        QVERIFY(console.window->startRecording(path, &error));
+        QVERIFY(window.startRecording(path, &error));
         console.receive(QStringLiteral("2001000000000000"));
         console.receive(QString(), 0x123, false);
-        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "sendNMH"));
+        QVERIFY(QMetaObject::invokeMethod(&window, "sendNMH"));
         console.receive(QStringLiteral("aa"), 0x7FF, false);
-        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "updateBusStatus"));
-        QCOMPARE(console.window->findChild<QLabel *>(QStringLiteral("recording"))->text(),
-                 QStringLiteral("Aufzeichnung: 4 Frames"));
-        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "stopRecording"));
-
+        if (!failure.isEmpty()) {
+            if (device.isEmpty())
+                QVERIFY(QFile::remove(path));
+            window.recorder.flush();
+            const auto *box = window.findChild<QMessageBox *>();
+            QVERIFY(box && box->isVisible());
+            QCOMPARE(box->text(), QStringLiteral("Die Aufzeichnung in %1 wurde abgebrochen: %2").arg(path, failure));
+            QVERIFY(!window.recorder.isRecording() && window.startRecordingAction->isEnabled());
+            return;
+        }
+        QVERIFY(QMetaObject::invokeMethod(&window, "updateBusStatus"));
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("recording"))->text(), QStringLiteral("Aufzeichnung: 4 Frames"));
+        QVERIFY(QMetaObject::invokeMethod(&window, "stopRecording"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'));
-        const QRegularExpression stamp(QStringLiteral("^\\(\\d{10}\\.\\d{6}\\) can0 "));
-        QStringList frames;
-        for (const QString &line : lines.mid(0, lines.size() - 1)) {
-            QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
-            frames << line.mid(line.indexOf(QLatin1String("can0 ")) + 5);
-        }
-        QCOMPARE(frames, QStringList({"1BFF8301#2001000000000000 R", "123# R", "1B000073#7300040108000100 T", "7FF#AA R"}));
-    }
-
-    // A write error stops the recording and says so in a box that does not
-    // wait for the user.
-    void shouldStopRecordingOnAWriteError_data()
-    {
-        QTest::addColumn<bool>("removed");  // else written to a full disk
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("disk full") << false << "No space left on device";
-        QTest::newRow("file removed") << true << "die Datei wurde entfernt";
-    }
-
-    void shouldStopRecordingOnAWriteError()
-    {
-        QFETCH(bool, removed);
-        QFETCH(QString, reason);
-
-        QTemporaryDir dir;
-        const QString path = removed ? dir.filePath(QStringLiteral("session.log")) : QStringLiteral("/dev/full");
-        tests::ScriptedConsole console({QStringLiteral("virtualcan can0")});
-        QString error;
-        QVERIFY(console.window->startRecording(path, &error));
-        console.receive(QStringLiteral("2001000000000000"));
-        if (removed)
-            QVERIFY(QFile::remove(path));
-        console.window->recorder.flush();
-
-        const auto *box = console.window->findChild<QMessageBox *>();
-        QVERIFY(box && box->isVisible());
-        QCOMPARE(box->text(), QStringLiteral("Die Aufzeichnung in %1 wurde abgebrochen: %2").arg(path, reason));
-        QVERIFY(!console.window->recorder.isRecording());
-        QVERIFY(console.window->startRecordingAction->isEnabled());
+        // Each line's stamp taken out, whatever its time, but only in its form.
+        QCOMPARE(QString::fromLatin1(file.readAll()).remove(QRegularExpression(QStringLiteral("(?m)^\\(\\d{10}\\.\\d{6}\\) can0 "))),
+                 QStringLiteral("1BFF8301#2001000000000000 R\n123# R\n1B000073#7300040108000100 T\n7FF#AA R\n"));
     }
 };
 

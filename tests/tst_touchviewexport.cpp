@@ -2,7 +2,6 @@
 #include "touchview/touchview.h"
 
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QtTest>
 
