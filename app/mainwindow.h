@@ -70,7 +70,6 @@ private slots:
 
 private:
     friend class TestMainWindow;
-    friend class TestConsoleSimulated;
     friend class TestSession;
     friend class TestCalibrationRecord;
     friend class ConsoleBench;

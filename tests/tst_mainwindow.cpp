@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "monitor/canviewer.h"
 #include "monitor/canwindow.h"
+#include "monitor/pressurechart.h"
 #include "sim/korveldevice.h"
 #include "support/grid.h"
 #include "support/startconsole.h"
@@ -252,6 +253,12 @@ private slots:
         window(console).canWindow->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!window(console).canWindow && !button->isChecked());
+
+        // The activity window and the pressure chart go with the console.
+        button->click();
+        QVERIFY(QMetaObject::invokeMethod(&window(console), "showPressureChart"));
+        window(console).close();
+        QVERIFY(!window(console).canWindow && !window(console).pressureChart->isVisible());
     }
 
     // In real time, on the simulated device: the download ends with exactly
