@@ -26,7 +26,8 @@ private slots:
                   "\n"
                   "not a frame at all\n"
                   "(1733580000.200000) can0 123# R\n"
-                  "(1733580000.300000) can0 7FF#AABB\n");
+                  "(1733580000.300000) can0 7FF#AABB\n"
+                  "x\ny\nz\nw\n");
         log.close();
 
         const quint16 port = 43121;
@@ -39,7 +40,7 @@ private slots:
         QVERIFY(devsim.waitForFinished(20000));
         QCOMPARE(devsim.exitCode(), 0);
         QCOMPARE(devsim.readAllStandardOutput().split('\n').value(1),
-                 "replay of " + log.fileName().toLocal8Bit() + " done: 3 frames, 2 malformed lines skipped (lines 2, 4)");
+                 "replay of " + log.fileName().toLocal8Bit() + " done: 3 frames, 6 malformed lines skipped (lines 2, 4, 7, 8, 9, …)");
 
         std::vector<xl::wire::Frame> frames;
         QVERIFY(QTest::qWaitFor([&] { peer.take(frames, 100); return frames.size() >= 3; }, 10000));

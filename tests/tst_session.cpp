@@ -72,6 +72,15 @@ private slots:
         QCOMPARE(console.buses[1 - bus]->written.size(), 0);
     }
 
+    // Without a channel ever picked there is none to reconnect.
+    void shouldReconnectOnlyAChannelPicked()
+    {
+        tests::ScriptedConsole console({QStringLiteral("virtualcan can0")}, QDialogButtonBox::Cancel);
+        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "reconnect"));
+        QVERIFY(!console.driver.calls.contains(QStringLiteral("xlOpenPort")));
+        QCOMPARE(console.window->findChild<QLabel *>(QStringLiteral("busState"))->text(), QStringLiteral("kein Kanal"));
+    }
+
     // The download goes on at the position it had reached, on the device of
     // the new channel, until the matrix is complete and the next copy asked for.
     void shouldDownloadOnAfterASwitch()

@@ -103,6 +103,7 @@ private slots:
         TwoChannels driver;
         const XlPortHandle port = driver.open(busB);
         XlHandle handle = -1;
+        QCOMPARE(driver.setNotification(port, nullptr, 1), XL_ERR_WRONG_PARAMETER);
         QCOMPARE(driver.setNotification(port, &handle, 1), XL_SUCCESS);
         QStringList kept;
         for (int i = 0; i < pushed; ++i) {
