@@ -152,6 +152,13 @@ private slots:
         // Each line's stamp taken out, whatever its time, but only in its form.
         QCOMPARE(QString::fromLatin1(file.readAll()).remove(QRegularExpression(QStringLiteral("(?m)^\\(\\d{10}\\.\\d{6}\\) can0 "))),
                  QStringLiteral("1BFF8301#2001000000000000 R\n123# R\n1B000073#7300040108000100 T\n7FF#AA R\n"));
+
+        // Another recording ends with the console, as on a signal: what it holds is written out.
+        QVERIFY(window.startRecording(dir.filePath(QStringLiteral("end.log")), &error));
+        console.receive(QString(), 0x124, false);
+        console.window.reset();
+        QFile end(dir.filePath(QStringLiteral("end.log")));
+        QVERIFY(end.open(QIODevice::ReadOnly) && end.readAll().endsWith(" can0 124# R\n"));
     }
 };
 

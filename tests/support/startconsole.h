@@ -33,7 +33,7 @@ struct ScriptedConsole
     explicit ScriptedConsole(const QStringList &channels = {QStringLiteral("CAN 1")},
                              QDialogButtonBox::StandardButton answer = QDialogButtonBox::Ok);
     explicit ScriptedConsole(std::unique_ptr<ScriptedChannel> channel);
-    ~ScriptedConsole() { window->close(); }
+    ~ScriptedConsole() { if (window) window->close(); }
 
     // The console's own timers stay out of it, however slow the machine: the
     // tests fire them by calling their slots.
