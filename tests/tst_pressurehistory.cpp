@@ -1,5 +1,8 @@
+#include "monitor/pressurechart.h"
 #include "monitor/pressurehistory.h"
 
+#include <QGraphicsView>
+#include <QGraphicsSimpleTextItem>
 #include <QtTest>
 
 // The chart's data: the last minute of samples and snapshots, in bounded memory.
@@ -73,6 +76,22 @@ private slots:
         const QList<PressureHistory::Marker> markers = history.markers(now);
         QCOMPARE(markers.size(), PressureHistory::markerCapacity);
         QCOMPARE(markers.first().label, QString::number(now - PressureHistory::markerCapacity));
+    }
+
+    // The chart labels the line of each snapshot of the minute, the first too.
+    void shouldLabelEachSnapshotInTheChart()
+    {
+        PressureHistory history;
+        history.append(history.now(), 1000, 1000, 1200);
+        history.mark(history.now(), QStringLiteral("unbelastet"));
+        PressureChart chart(history);
+        chart.refresh();
+        QStringList labels;
+        for (QGraphicsItem *item : chart.findChild<QGraphicsView *>()->scene()->items()) {
+            if (auto *text = qgraphicsitem_cast<QGraphicsSimpleTextItem *>(item); text && text->isVisible())
+                labels << text->text();
+        }
+        QCOMPARE(labels, QStringList{"unbelastet"});
     }
 };
 
