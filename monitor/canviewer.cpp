@@ -1,5 +1,6 @@
 #include "canviewer.h"
 
+#include "plaintextdelegate.h"
 #include "protocol/deviceprotocol.h"
 
 #include <QHeaderView>
@@ -112,6 +113,7 @@ CanViewer::CanViewer(QWidget *parent)
     setAlternatingRowColors(true);
     // One line of one font per row: the view need not ask each row its height.
     setUniformRowHeights(true);
+    setItemDelegate(new PlainTextDelegate(this));
     for (int column = IdColumn; column <= DlcColumn; ++column)
         headerItem()->setTextAlignment(column, Qt::AlignRight);
     header()->setSectionResizeMode(DataColumn, QHeaderView::Stretch);
@@ -167,7 +169,7 @@ void CanViewer::updateList()
     const bool inSightOnly = isVisible();
     {
         // Told row by row, the list would look for each row among all of
-        // them; it is painted again as a whole when updates come back on.
+        // them; rows are written here only while it is hidden.
         const QSignalBlocker quiet(model());
         for (auto it = entries.begin(); it != entries.end(); ++it) {
             if (!it->updated && time - it->lastTime > silenceMs) {
@@ -188,7 +190,6 @@ void CanViewer::updateList()
     // that a quiet bus costs the open window next to nothing.
     if (!heard && silent.empty())
         return;
-    setUpdatesEnabled(false);
     // Erased after the walk: erasing moves later entries back, and at the
     // end of the table one may come round a second time.
     QList<QTreeWidgetItem *> gone;
@@ -211,7 +212,6 @@ void CanViewer::updateList()
     showWaiting(entries.size() - rows - added.size());
     releaseMemory(silent.size());
     writeVisibleRows();
-    setUpdatesEnabled(true);
 }
 
 void CanViewer::resizeEvent(QResizeEvent *event)
@@ -227,7 +227,8 @@ void CanViewer::showEvent(QShowEvent *event)
 }
 
 // Every row has the same height, so the rows in sight run from the one at the
-// top of the viewport to the one at its bottom (or the last).
+// top of the viewport to the one at its bottom (or the last). Only the rows
+// written are painted again: on a busy bus about half of them each refresh.
 void CanViewer::writeVisibleRows()
 {
     const int count = topLevelItemCount();
@@ -236,8 +237,8 @@ void CanViewer::writeVisibleRows()
         return;
     const QModelIndex bottom = indexAt(QPoint(0, viewport()->height() - 1));
     const int last = bottom.isValid() ? bottom.row() : count - 1;
+    const QRect topRow = visualRect(top);
     const QSignalBlocker quiet(model());
-    bool written = false;
     for (int index = top.row(); index <= last; ++index) {
         QTreeWidgetItem *row = topLevelItem(index);
         const std::optional<quint32> key = keyOf(*row);
@@ -246,10 +247,8 @@ void CanViewer::writeVisibleRows()
             continue;
         writeRow(*row, *it);
         it->stale = false;
-        written = true;
+        viewport()->update(0, topRow.y() + (index - top.row()) * topRow.height(), viewport()->width(), topRow.height());
     }
-    if (written)
-        viewport()->update();
 }
 
 // Rows, not yet in the list, for as many entries without one as there is

@@ -6,6 +6,8 @@
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyledItemDelegate>
 #include <QtTest>
 
 namespace {
@@ -205,6 +207,33 @@ private slots:
         QCOMPARE(viewer.rows().constFirst(), QStringLiteral("RX|*000100|40|1|01 "));
         viewer.scrollToBottom();
         QCOMPARE(viewer.rows().constLast(), QStringLiteral("RX|*000163|40|1|01 "));
+    }
+
+    // On screen after a refresh as the style's own item painting paints the
+    // whole list: selection, focus, alignment and a text cut short included.
+    void shouldPaintRowsAsTheStyleDoes()
+    {
+        registerConsoleFont();
+        ClockedViewer viewer;
+        viewer.resize(420, 260);
+        viewer.setColumnWidth(CanViewer::IdColumn, 40);
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        for (const char *step : {"0 fill 100 30", "0 tx 7f 0102", "0 refresh", "40 rx 7f a0a1a2a3a4a5a6a7", "40 tx 108x", "40 refresh"})
+            viewer.run(QString::fromLatin1(step));
+        viewer.topLevelItem(3)->setSelected(true);
+        viewer.setCurrentItem(viewer.topLevelItem(5));
+        viewer.setFocus();
+        const auto shown = [&] { return viewer.screen()->grabWindow(viewer.winId()).toImage().convertToFormat(QImage::Format_RGB32); };
+        const auto painted = [&] { return viewer.grab().toImage().convertToFormat(QImage::Format_RGB32); };
+        QTRY_COMPARE(shown(), painted());
+        for (const char *step : {"80 fill 104 4", "80 rx 7f 01", "80 refresh"})
+            viewer.run(QString::fromLatin1(step));
+        QCoreApplication::processEvents();
+        QCOMPARE(shown(), painted());
+        const QImage ours = painted();
+        viewer.setItemDelegate(new QStyledItemDelegate(&viewer));
+        QCOMPARE(ours, painted());
     }
 
     // In the console's own font, which the console registers.
