@@ -1,9 +1,11 @@
 #include "protocol/deviceprotocol.h"
+#include "xl/stopsignals.h"
 #include "xl/virtualcanaddress.h"
 
 #include <QCanBus>
 #include <QCanBusDevice>
 #include <QProcess>
+#include <QTcpServer>
 #include <QtTest>
 
 #include <csignal>
@@ -108,19 +110,36 @@ private slots:
         row("other plugin, device as it is", "--plugin none --device can0x",
             "korvel-devsim: none can0x: cannot get on the bus");
         row("can0x", "--device can0x", "korvel-devsim: \"can0x\" is no virtual bus");
+        // PORT: a bus that goes away once the program has joined it.
+        row("bus lost", "--device tcp://127.0.0.1:PORT/can0",
+            "korvel-devsim: virtualcan tcp://127.0.0.1:PORT/can0: lost the bus: ");
     }
 
     void shouldTakeOnlyWhatItCanDo()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
+        QTcpServer bus;
+        QVERIFY(bus.listen(QHostAddress::LocalHost));
+        const QString port = QString::number(bus.serverPort());
         QProcess program;
-        program.start(QStringLiteral(KORVEL_DEVSIM), arguments);
+        program.start(QStringLiteral(KORVEL_DEVSIM), arguments.replaceInStrings("PORT", port));
+        if (message.contains("PORT") && bus.waitForNewConnection(10000))
+            delete bus.nextPendingConnection();
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 1);
         const QString error = QString::fromUtf8(program.readAllStandardError());
-        QVERIFY2(error.startsWith(message) && error.count('\n') == 1, qPrintable(error));
+        QVERIFY2(error.startsWith(message.replace("PORT", port)) && error.count('\n') == 1, qPrintable(error));
+    }
+
+    // Stopped, the signals' watch leaves no descriptor open and closes none of ours.
+    void shouldLeaveTheDescriptorsAsFound()
+    {
+        const auto open = [] { return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System); };
+        const QStringList before = open();
+        delete new xl::StopSignals;
+        QCOMPARE(open(), before);
     }
 };
 
