@@ -110,6 +110,8 @@ private slots:
         row("other plugin, device as it is", "--plugin none --device can0x",
             "korvel-devsim: none can0x: cannot get on the bus");
         row("can0x", "--device can0x", "korvel-devsim: \"can0x\" is no virtual bus");
+        row("replay unreadable", "--replay /nonexistent/field.log",
+            "korvel-devsim: cannot read /nonexistent/field.log: No such file or directory\n");
         // PORT: a bus that goes away once the program has joined it.
         row("bus lost", "--device tcp://127.0.0.1:PORT/can0",
             "korvel-devsim: virtualcan tcp://127.0.0.1:PORT/can0: lost the bus: ");

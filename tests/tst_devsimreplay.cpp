@@ -50,15 +50,6 @@ private slots:
                          .arg(QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(frame.data.data()), frame.length).toHex()));
         QCOMPARE(heard, QStringList({"1bff8300 1 2001000000000000", "123 0 ", "7ff 0 aabb"}));
     }
-
-    void shouldRefuseAFileItCannotRead()
-    {
-        QProcess devsim;
-        devsim.start(QStringLiteral(KORVEL_DEVSIM), {"--replay", "/nonexistent/field.log"});
-        QVERIFY(devsim.waitForFinished(20000));
-        QCOMPARE(devsim.exitCode(), 1);
-        QCOMPARE(devsim.readAllStandardError(), "korvel-devsim: cannot read /nonexistent/field.log: No such file or directory\n");
-    }
 };
 
 QTEST_GUILESS_MAIN(TestDevSimReplay)
