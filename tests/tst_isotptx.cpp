@@ -12,8 +12,7 @@ constexpr quint32 txId = 0x17F873F0;
 constexpr quint32 rxId = 0x17FAF073;
 using L = QStringList;
 
-// Where a transfer stands, as TestISOTPTX::status() puts it: the state and the running timer's interval.
-const L stateNames{"idle", "first FC", "sending", "block FC"};
+// Where a transfer stands: the state and the running timer's interval.
 const QString idle("idle"), firstFC("first FC 100 ms"), blockFC("block FC 500 ms"), sending("sending 0 ms");
 const L ten{"10 0A 00 01 02 03 04 05", "21 06 07 08 09 AA AA AA"};  // the 10-byte message 00..09
 
@@ -87,14 +86,6 @@ class TestISOTPTX : public QObject
             }
         }
     }
-    static QString status(const Rig &rig)
-    {
-        const ISOTPTX &tx = rig.tx;
-        const QString name = stateNames.value(tx.state, "bad state");
-        const QString ms = QString(" %1 ms").arg(tx.timer.interval());
-        const QString abandoned = rig.abandoned ? QString(", %1 abandoned").arg(rig.abandoned) : QString();
-        return (tx.state == ISOTPTX::Idle ? name : name + (tx.timer.isActive() ? ms : " stopped")) + abandoned;
-    }
 
 private slots:
     // A script, the frames it puts on the bus and where the transfer ends.
@@ -154,7 +145,13 @@ private slots:
         connect(&rig.tx, &ISOTPTX::transferAbandoned, this, [&] { ++rig.abandoned; });
         run(rig, script);
         QCOMPARE(frames(rig), sent);
-        QCOMPARE(this->status(rig), status);
+        const ISOTPTX &tx = rig.tx;
+        QString state = L{"idle", "first FC", "sending", "block FC"}.value(tx.state, "bad state");
+        if (tx.state != ISOTPTX::Idle)
+            state += tx.timer.isActive() ? QString(" %1 ms").arg(tx.timer.interval()) : QString(" stopped");
+        if (rig.abandoned)
+            state += QString(", %1 abandoned").arg(rig.abandoned);
+        QCOMPARE(state, status);
         if (status == idle) {  // nothing left, and the timer stopped after one more tick at the latest
             QVERIFY(rig.tx.pending.isEmpty());
             run(rig, {"tick"});

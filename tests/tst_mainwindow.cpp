@@ -1,3 +1,4 @@
+#include "app/calibrationrecord.h"
 #include "app/mainwindow.h"
 #include "monitor/canviewer.h"
 #include "monitor/canwindow.h"
@@ -99,8 +100,8 @@ private slots:
         QCOMPARE(list->topLevelItemCount(), 1);
     }
 
-    // NMH every 100 ms and the pressure request every 50 ms while switched on;
-    // switched off, the values shown go.
+    // NMH every 100 ms and the pressure request every 50 ms while switched on,
+    // the TP diagnosis activation once; switched off, the values shown go.
     void shouldSendPeriodicFramesWhileSwitchedOn()
     {
         tests::ScriptedConsole console;
@@ -111,7 +112,9 @@ private slots:
         QVERIFY(window(console).nmhTimer.isActive() && console.sent().isEmpty());
         QVERIFY(QMetaObject::invokeMethod(console.window.get(), "sendNMH"));
         QVERIFY(QMetaObject::invokeMethod(console.window.get(), "requestPressureSensorRawData"));
-        QCOMPARE(console.sent(), (QStringList{"1b000073: 7300040108000100", "1bff8300: 2001000000000000"}));
+        ui(console).activateTPDiag->click();
+        QCOMPARE(console.sent(), (QStringList{"1b000073: 7300040108000100", "1bff8300: 2001000000000000",
+                                              "17f873f0: 06c80111042020aa"}));
         console.receive(QStringLiteral("2001000102030405"));
 
         ui(console).sendNMH->click();
@@ -121,36 +124,67 @@ private slots:
             QCOMPARE(label->text(), QStringLiteral("-"));
     }
 
-    // Snapshots of raw1 and raw2 in hex, none taken if empty; then saving
-    // writes the ISO-TP message, once the device has granted the whole of it.
-    void shouldComputeAndWriteCalibration_data()
+    // Snapshots of raw1 and raw2 in hex, none taken if empty; then the button
+    // sends the ISO-TP message, whole once the device has granted it, and the
+    // record gets a line with the outcome, written at the latest as the console ends.
+    void shouldComputeWriteAndRecordCalibration_data()
     {
         QTest::addColumn<QString>("unloaded");
         QTest::addColumn<QString>("loaded");
         QTest::addColumn<QString>("factors");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("record");  // the line after time and channel; empty: it cannot be written
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("reply");   // the device's flow control, if any
         QTest::addColumn<QStringList>("trace");
 
         const auto row = [](const char *name, const char *unloaded, const char *loaded, const char *factors,
-                            const char *message, const QStringList &trace = {}) {
-            QTest::newRow(name) << QString(unloaded) << QString(loaded) << QString(factors) << QString(message) << trace;
+                            const char *message, const QString &record, const QStringList &trace = {},
+                            const char *button = "pressureCalibSave", const char *reply = "3000000000000000") {
+            QTest::newRow(name) << QString(unloaded) << QString(loaded) << QString(factors) << QString(message)
+                                << record << QString(button) << QString(reply) << trace;
         };
+        const QString saved = QStringLiteral("speichern,1000,1000,2000,1800,200,250,156,4,C8 02 11 10 32 1E C8 FA 9C 04,");
+        const QString reset = QStringLiteral("zurücksetzen,1000,1000,2000,1800,1,1,1,1,C8 02 11 10 FF 00 01 01 01 01,");
         row("1000/1000 to 2000/1800", "03e803e8", "07d00708", "200|250|156|4", "c8021110321ec8fa9c04",
-            {"-> 200.000000 / 200.000000  l/r", "-> 4.882813 / 156.250000  cal (800)"});
-        row("one delta of 256", "00000000", "00000100", "128|1|200|19", "c8021110321e8001c813");
-        row("largest deltas", "00000000", "ffffffff", "255|255|199|1", "c8021110321effffc701");
-        row("only unloaded", "03e803e8", "", "65286|65286|65341|4", "c8021110321e06063d04");
-        row("save before calibrating", "", "", "-|-|-|-", "c8021110321e01010101");
+            saved + "gesendet", {"-> 200.000000 / 200.000000  l/r", "-> 4.882813 / 156.250000  cal (800)"});
+        row("one delta of 256", "00000000", "00000100", "128|1|200|19", "c8021110321e8001c813",
+            "speichern,0,0,0,256,128,1,200,19,C8 02 11 10 32 1E 80 01 C8 13,gesendet");
+        row("largest deltas", "00000000", "ffffffff", "255|255|199|1", "c8021110321effffc701",
+            "speichern,0,0,65535,65535,255,255,199,1,C8 02 11 10 32 1E FF FF C7 01,gesendet");
+        row("only unloaded", "03e803e8", "", "65286|65286|65341|4", "c8021110321e06063d04",
+            "speichern,1000,1000,0,0,65286,65286,65341,4,C8 02 11 10 32 1E 06 06 3D 04,gesendet");
+        row("save before calibrating", "", "", "-|-|-|-", "c8021110321e01010101",
+            "speichern,0,0,0,0,1,1,1,1,C8 02 11 10 32 1E 01 01 01 01,gesendet");
+        // "-": the snapshot taken before any reply, of zeros.
+        row("unloaded before any reply", "-", "00020002", "2|2|12|156", "c8021110321e02020c9c",
+            "speichern,0,0,2,2,2,2,12,156,C8 02 11 10 32 1E 02 02 0C 9C,gesendet");
+        row("reset", "03e803e8", "07d00708", "200|250|156|4", "c8021110ff0001010101",
+            reset + "gesendet", {}, "pressureReset");
+        row("overflow from the device", "03e803e8", "07d00708", "200|250|156|4", "c8021110321ec8fa9c04",
+            saved + "abgebrochen", {}, "pressureCalibSave", "3200000000000000");
+        row("console ended first", "03e803e8", "07d00708", "200|250|156|4", "c8021110ff0001010101",
+            reset + "ausstehend", {}, "pressureReset", "");
+        row("unwritable", "03e803e8", "07d00708", "200|250|156|4", "c8021110321ec8fa9c04", "");
     }
 
-    void shouldComputeAndWriteCalibration()
+    void shouldComputeWriteAndRecordCalibration()
     {
         QFETCH(QString, unloaded);
         QFETCH(QString, loaded);
         QFETCH(QString, factors);
         QFETCH(QString, message);
+        QFETCH(QString, record);
+        QFETCH(QString, button);
+        QFETCH(QString, reply);
         QFETCH(QStringList, trace);
 
+        // On a fresh machine not even the record's folder is there.
+        QStandardPaths::setTestModeEnabled(true);
+        const QString path = app::CalibrationRecord::standardPath();
+        QDir(QFileInfo(path).absolutePath()).removeRecursively();
+        if (record.isEmpty())
+            QVERIFY(QDir().mkpath(path));
         tests::ScriptedConsole console;
         tests::toggle(ui(console).readPressureSensors, true);
         tests::TraceCapture traced;
@@ -158,32 +192,35 @@ private slots:
                                             std::pair(loaded, ui(console).pressureStressed)}) {
             if (raw.isEmpty())
                 continue;
-            console.receive("20010000" + raw);
+            if (raw != "-")
+                console.receive("20010000" + raw);
             snapshot->click();
         }
         if (!trace.isEmpty())
             QCOMPARE(traced.lines().filter(QStringLiteral("-> ")).mid(2), trace);
 
-        ui(console).pressureCalibSave->click();
-        console.receive(QStringLiteral("3000000000000000"), 0x17FAF073);
-        QVERIFY(QMetaObject::invokeMethod(&window(console).isotp, "tick"));
+        console.window->findChild<QPushButton *>(button)->click();
+        if (!reply.isEmpty())
+            console.receive(reply, 0x17FAF073);
+        const bool continued = reply.startsWith(QLatin1String("30"));
+        if (continued)
+            QVERIFY(QMetaObject::invokeMethod(&window(console).isotp, "tick"));
         QCOMPARE(console.sent(), (QStringList{"17f873f0: 100a" + message.left(12),
-                                              "17f873f0: 21" + message.mid(12) + "aaaaaa"}));
+                                              "17f873f0: 21" + message.mid(12) + "aaaaaa"}.mid(0, continued ? 2 : 1)));
         QCOMPARE((QStringList{ui(console).pressure3->text(), ui(console).pressure4->text(),
                               ui(console).pressure5->text(), ui(console).pressure6->text()}.join('|')), factors);
-    }
-
-    // The activation goes out after the reset the device refused.
-    void shouldReportOverflowAndSendNextMessage()
-    {
-        tests::ScriptedConsole console;
-        tests::toggle(ui(console).readPressureSensors, true);
-        ui(console).pressureReset->click();
-        ui(console).activateTPDiag->click();
-        QCOMPARE(console.sent(), QStringList{"17f873f0: 100ac8021110ff00"});
-        console.receive("3200000000000000", 0x17FAF073);
-        QCOMPARE(console.sent().filter(QStringLiteral("17f873f0")), QStringList{"17f873f0: 06c80111042020aa"});
-        QCOMPARE(ui(console).statusBar->currentMessage(), QStringLiteral("Übertragung an das Gerät abgebrochen"));
+        if (record.isEmpty()) {
+            QCOMPARE(ui(console).statusBar->currentMessage(),
+                     QStringLiteral("Kalibrierprotokoll %1 nicht geschrieben: Is a directory").arg(path));
+            return;
+        }
+        console.window.reset();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        // The time is the run's; its form is checked as it is taken out.
+        QCOMPARE(QString::fromUtf8(file.readAll()).remove(QRegularExpression(QStringLiteral("(?m)^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d,"))),
+                 QStringLiteral("Zeit,Kanal,Aktion,Roh1 unbelastet,Roh2 unbelastet,Roh1 belastet,Roh2 belastet,"
+                                "sens1Mul,sens1Div,calMul,calDiv,Bytes,Ergebnis\nCAN 1,") + record + QLatin1Char('\n'));
     }
 
     // Steps: check, uncheck, tick (the resend timer fires), rx <reply>,
@@ -200,6 +237,8 @@ private slots:
         QTest::newRow("2 x 2 needs the closing exchange") << QStringList{
             "check", "rx 20020202", "rx 2003000001020304", "sent 2002", "sent 20030000", "sent 20030200",
             "tick", "title  (100%)", "rx 20030200eeeeeeee", "shown 2x2 01020304"};
+        QTest::newRow("3 x 3, two of three rows begun") << QStringList{
+            "check", "rx 20020303", "rx 2003000001020304", "tick", "title  (66%)"};
         QTest::newRow("0 rows") << QStringList{
             "check", "rx 20020005", "tick", "title  (100%)", "rx 20030000eeeeeeee", "shown 0x5 "};
         QTest::newRow("unchecked while waiting for the header") << QStringList{

@@ -9,22 +9,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-// Answers the channel dialog about to open: the row picked and OK, or Cancel
-// for row -1.
-void answerChannelDialog(int row)
-{
-    QTimer::singleShot(0, [row] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if (row >= 0)
-            dialog->findChild<QListWidget *>(QStringLiteral("channels"))->setCurrentRow(row);
-        dialog->findChild<QDialogButtonBox *>()->button(row >= 0 ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
-    });
-}
-
-} // namespace
-
 // The console's session: the channel switched and reopened under the running
 // functions, and every frame it sees recorded.
 class TestSession : public QObject
@@ -36,7 +20,7 @@ private slots:
     // being sent to the device is given up on another or a reopened port.
     void shouldCarryOnOverASwitch_data()
     {
-        QTest::addColumn<int>("row");  // picked in the dialog; -1 Cancel, -2 "Neu verbinden"
+        QTest::addColumn<int>("row");  // can<row> picked in the dialog; -1 Cancel, -2 "Neu verbinden"
         QTest::addColumn<int>("bus");  // that the frames then go to
         QTest::newRow("switched") << 1 << 1;
         QTest::newRow("cancelled") << -1 << 0;
@@ -55,8 +39,10 @@ private slots:
         window.ui->showCANView->click();
         window.ui->pressureCalibSave->click();  // ten bytes: waits for the flow control
 
-        if (row != -2)
-            answerChannelDialog(row);
+        QTimer::singleShot(0, [row] {
+            tests::answerModal(row >= 0 ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel, nullptr,
+                               QStringLiteral("virtualcan can%1").arg(row));
+        });
         QVERIFY(QMetaObject::invokeMethod(&window, row == -2 ? "reconnect" : "switchChannel"));
         QCOMPARE(window.findChild<QLabel *>(QStringLiteral("busState"))->text(),
                  QStringLiteral("virtualcan can%1 · verbunden").arg(bus));
@@ -99,7 +85,10 @@ private slots:
         tests::toggle(window->ui->readTPraw, true);
         QVERIFY(QTest::qWaitFor([&] { return window->tpRawRow >= 3; }, 10000));
 
-        answerChannelDialog(1);
+        QTimer::singleShot(0, [] {  // both are named alike: the second row
+            QApplication::activeModalWidget()->findChild<QListWidget *>(QStringLiteral("channels"))->setCurrentRow(1);
+            tests::answerModal(QDialogButtonBox::Ok);
+        });
         QVERIFY(QMetaObject::invokeMethod(window.get(), "switchChannel"));
         QVERIFY(window->tpRawState == MainWindow::TPRawDownload && window->tpRawRow >= 3 && copies.isEmpty());
         QVERIFY(QTest::qWaitFor([&] { return !copies.isEmpty(); }, 10000));

@@ -1,8 +1,21 @@
 #include "support/grid.h"
 #include "touchview/touchview.h"
 
+#include <QClipboard>
+#include <QMenu>
+#include <QTemporaryDir>
 #include <QtTest>
 
+namespace {
+
+// The bytes of a 2 × 3 matrix and of a reference to it; shown doubled, the
+// differences are 0, +20, -510 / 0, +510, -128.
+const QByteArray matrix("\x00\x6E\x00\x32\xFF\x00", 6);
+const QByteArray reference("\x00\x64\xFF\x32\x00\x40", 6);
+
+} // namespace
+
+// The grid painted, and its matrix saved, copied and compared with a reference kept.
 class TestTouchview : public QObject
 {
     Q_OBJECT
@@ -10,8 +23,9 @@ class TestTouchview : public QObject
 private slots:
     void init()
     {
-        // A pixel size of 0 must leave the font alone, not make Qt complain.
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        // A pixel size of 0 must leave the font alone, not make Qt complain;
+        // only the headless platform's notes on the menu may come.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("^(?!This plugin does not support).*")));
     }
 
     void shouldPaintBlackWithoutMatrix_data()
@@ -25,7 +39,8 @@ private slots:
         QTest::newRow("3 x 4 with 11 bytes") << 3 << 4 << 11;
     }
 
-    // A matrix shown before is dropped by the one that does not fit.
+    // A matrix shown before is dropped by the one that does not fit, and the
+    // menu offers nothing to save, copy or keep.
     void shouldPaintBlackWithoutMatrix()
     {
         QFETCH(int, rows);
@@ -39,6 +54,18 @@ private slots:
         view.setData(2, 3, QByteArray(6, 64));
         view.setData(rows, columns, QByteArray(bytes, 64));
         QCOMPARE(tests::render(view), black);
+
+        QStringList enabled{"no menu"};
+        QTimer::singleShot(0, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            enabled.clear();
+            for (const QAction *action : menu->actions())
+                enabled << (action->isEnabled() ? action->text() : QString());
+            menu->close();
+        });
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), view.mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(&view, &click);
+        QCOMPARE(enabled, QStringList(4, QString()));
     }
 
     // Labels of the doubled value (not clamped), in white outlined in black,
@@ -102,6 +129,63 @@ private slots:
         }
         QVERIFY2(inexact <= 20, qPrintable(QString::number(inexact)));
         QCOMPARE(tests::largestDifference(partly, whole, part), 0);
+    }
+
+    // The PNG is the grid as painted, which shows the difference only when
+    // asked and to a reference of the matrix's size.
+    void shouldExportWhatItShows_data()
+    {
+        QTest::addColumn<QString>("target");  // a file name, or the clipboard
+        QTest::addColumn<bool>("difference");
+        QTest::addColumn<int>("referenceRows");
+        QTest::addColumn<QString>("expected");  // the text written; for an image whether it shows the difference
+
+        QTest::newRow("CSV") << "matrix.csv" << false << 2 << "0,220,0\n100,510,0\n";
+        QTest::newRow("CSV of the difference") << "matrix.CSV" << true << 2 << "0,+20,-510\n0,+510,-128\n";
+        QTest::newRow("clipboard") << QString() << false << 2 << "0\t220\t0\n100\t510\t0\n";
+        QTest::newRow("PNG, reference kept") << "matrix.png" << false << 2 << "matrix";
+        QTest::newRow("PNG of the difference") << "matrix.png" << true << 2 << "difference";
+        QTest::newRow("PNG, reference of 3 x 2") << "matrix.png" << true << 3 << "matrix";
+        QTest::newRow("unwritable") << "missing/matrix.csv" << false << 2 << QString();
+    }
+
+    void shouldExportWhatItShows()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, difference);
+        QFETCH(int, referenceRows);
+        QFETCH(QString, expected);
+
+        Touchview view;
+        view.resize(150, 70);
+        view.setData(referenceRows, 6 / referenceRows, reference);
+        view.keepReference();
+        view.setData(2, 3, matrix);
+        view.setDifference(difference);
+        if (target.isEmpty()) {
+            view.copy();
+            QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+            return;
+        }
+        QTemporaryDir dir;
+        const QString path = dir.filePath(target);
+        QString error;
+        QCOMPARE(view.save(path, &error), !expected.isEmpty());
+        QCOMPARE(error.isEmpty(), !expected.isEmpty());
+        if (expected.isEmpty())
+            return;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        if (target.endsWith(QLatin1String("csv"), Qt::CaseInsensitive)) {
+            QCOMPARE(file.readAll(), expected.toUtf8());
+            return;
+        }
+        const QImage saved = QImage::fromData(file.readAll(), "PNG").convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(saved, tests::render(view));
+        const QImage painted = expected == QLatin1String("difference")
+            ? tests::paintDifferenceReference(2, 3, matrix, reference, view.size())
+            : tests::paintReference(2, 3, matrix, view.size());
+        QVERIFY(tests::largestDifference(saved, painted, saved.rect()) <= tests::antiAliasingLevels);
     }
 };
 

@@ -177,6 +177,10 @@ private slots:
         std::vector<Frame> frames;
         QCOMPARE(hub.link->take(frames, sent), 16384);
         QCOMPARE(frames.back().id, quint32(16383 % 2048));
+
+        hub.link.reset();  // leaving, it tells the hub which bus
+        QByteArray heard;
+        QTRY_COMPARE((heard += hub.peer->readAll()), "connect:can1\ndisconnect:can1\n");
     }
 
     // Frames the client writes reach the bus it joined in the hub's format.

@@ -130,54 +130,49 @@ private slots:
         QCOMPARE(driver.take(port), QStringList({"700/0", "701/0"}));
     }
 
-    // Bus A's port opened with a queue of the given size, then its output mode
-    // set for a mask; whether a frame goes out after.
+    // Bus A's port opened with a queue of the given size, then its bit rate
+    // and output mode set for a mask; whether a frame goes out after.
     void shouldRefuseArgumentsOutOfRange_data()
     {
         QTest::addColumn<uint>("queueSize");
         QTest::addColumn<uint>("mask");
+        QTest::addColumn<uint>("bitrate");
         QTest::addColumn<int>("mode");
         QTest::addColumn<XlStatus>("status");  // of the first call that fails, or XL_SUCCESS
         QTest::addColumn<bool>("sent");
-        QTest::newRow("queue of 0") << 0u << uint(busA) << XL_OUTPUT_MODE_NORMAL << XL_ERR_INVALID_PORT << false;
-        QTest::newRow("queue of 2^20") << (1u << 20) << uint(busA) << XL_OUTPUT_MODE_NORMAL << XL_SUCCESS << true;
-        QTest::newRow("queue of 2^20 + 1") << (1u << 20) + 1 << uint(busA) << XL_OUTPUT_MODE_NORMAL << XL_ERR_INVALID_PORT << false;
-        QTest::newRow("silent") << 1u << uint(busA) << XL_OUTPUT_MODE_SILENT << XL_SUCCESS << false;
-        QTest::newRow("mode 2") << 1u << uint(busA) << 2 << XL_ERR_WRONG_PARAMETER << true;
-        QTest::newRow("silent on a channel not opened") << 1u << uint(busB) << XL_OUTPUT_MODE_SILENT << XL_ERR_INVALID_ACCESS << true;
+        const auto row = [](const char *name, uint queueSize, uint mask, uint bitrate, int mode, XlStatus status, bool sent) {
+            QTest::newRow(name) << queueSize << mask << bitrate << mode << status << sent;
+        };
+        const int normal = XL_OUTPUT_MODE_NORMAL;
+        row("queue of 0", 0, busA, 500000, normal, XL_ERR_INVALID_PORT, false);
+        row("queue of 2^20", 1u << 20, busA, 500000, normal, XL_SUCCESS, true);
+        row("queue of 2^20 + 1", (1u << 20) + 1, busA, 500000, normal, XL_ERR_INVALID_PORT, false);
+        row("silent", 1, busA, 500000, XL_OUTPUT_MODE_SILENT, XL_SUCCESS, false);
+        row("mode 2", 1, busA, 500000, 2, XL_ERR_WRONG_PARAMETER, true);
+        row("silent on a channel not opened", 1, busB, 500000, XL_OUTPUT_MODE_SILENT, XL_ERR_INVALID_ACCESS, true);
+        row("bit rate 0", 1, busA, 0, normal, XL_ERR_WRONG_PARAMETER, true);
+        row("bit rate 1 Mbit/s", 1, busA, 1000000, normal, XL_SUCCESS, true);
+        row("bit rate 1 Mbit/s + 1", 1, busA, 1000001, normal, XL_ERR_WRONG_PARAMETER, true);
     }
 
     void shouldRefuseArgumentsOutOfRange()
     {
         QFETCH(uint, queueSize);
         QFETCH(uint, mask);
+        QFETCH(uint, bitrate);
         QFETCH(int, mode);
         QFETCH(XlStatus, status);
         QFETCH(bool, sent);
         TwoChannels driver;
         const XlPortHandle port = driver.open(busA, true, queueSize);
-        QCOMPARE(driver.canSetChannelOutput(port, mask, mode), status);
+        XlStatus failed = driver.canSetChannelBitrate(port, mask, bitrate);
+        if (failed == XL_SUCCESS)
+            failed = driver.canSetChannelOutput(port, mask, mode);
+        QCOMPARE(failed, status);
         XlEvent frame = xl::receivedEvent(0x123, false, {});
         frame.tag = XL_TRANSMIT_MSG;
         unsigned count = 1;
         QCOMPARE(driver.canTransmit(port, busA, &count, &frame) == XL_SUCCESS, sent);
-    }
-
-    void shouldTakeBitRatesUpTo1Mbit_data()
-    {
-        QTest::addColumn<uint>("bitrate");
-        QTest::addColumn<XlStatus>("status");
-        QTest::newRow("0") << 0u << XL_ERR_WRONG_PARAMETER;
-        QTest::newRow("1 Mbit/s") << 1000000u << XL_SUCCESS;
-        QTest::newRow("1 Mbit/s + 1") << 1000001u << XL_ERR_WRONG_PARAMETER;
-    }
-
-    void shouldTakeBitRatesUpTo1Mbit()
-    {
-        QFETCH(uint, bitrate);
-        QFETCH(XlStatus, status);
-        TwoChannels driver;
-        QCOMPARE(driver.canSetChannelBitrate(driver.open(busA, false), busA, bitrate), status);
     }
 };
 

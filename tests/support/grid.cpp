@@ -33,8 +33,6 @@ int largestDifference(const QImage &a, const QImage &b, const QRect &area)
 
 bool showsMatrix(QWidget &grid, int rows, int columns, const QByteArray &values)
 {
-    // Seen up to 9; a wrong number puts white ink on a cell colour, far more.
-    constexpr int antiAliasingLevels = 32;
     const QImage shown = render(grid);
     Touchview expected;
     expected.resize(shown.size());

@@ -14,6 +14,22 @@
 
 namespace tests {
 
+void answerModal(QDialogButtonBox::StandardButton answer, QString *messageBox, const QString &channel)
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+        if (messageBox)
+            *messageBox = box->windowTitle() + QLatin1Char('|') + box->text();
+        box->accept();
+    } else if (modal) {
+        if (!channel.isEmpty()) {
+            auto *rows = modal->findChild<QListWidget *>(QStringLiteral("channels"));
+            rows->setCurrentItem(rows->findItems(channel, Qt::MatchExactly).value(0));
+        }
+        modal->findChild<QDialogButtonBox *>()->button(answer)->click();
+    }
+}
+
 std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer, QString *messageBox,
                                          const QString &channel)
 {
@@ -22,20 +38,7 @@ std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer
     QStandardPaths::setTestModeEnabled(true);
     QFile::remove(app::CalibrationRecord::standardPath());
     QTimer answering;
-    QObject::connect(&answering, &QTimer::timeout, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            if (messageBox)
-                *messageBox = box->windowTitle() + QLatin1Char('|') + box->text();
-            box->accept();
-        } else if (modal) {
-            if (!channel.isEmpty()) {
-                auto *rows = modal->findChild<QListWidget *>(QStringLiteral("channels"));
-                rows->setCurrentItem(rows->findItems(channel, Qt::MatchExactly).value(0));
-            }
-            modal->findChild<QDialogButtonBox *>()->button(answer)->click();
-        }
-    });
+    QObject::connect(&answering, &QTimer::timeout, [&] { answerModal(answer, messageBox, channel); });
     answering.start(1);
     auto window = std::make_unique<MainWindow>();
     window->show();

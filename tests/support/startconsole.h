@@ -15,10 +15,13 @@ class KorvelDevice;
 
 namespace tests {
 
-// Starts the console as the user would: the channel dialog answered with the
-// button, after picking the row named channel if one is named (none found: no
-// row, which OK cannot open), any message box that follows noted as
-// "<title>|<text>" and accepted, the window shown.
+// Answers the modal window up now, if any: a channel dialog with the button,
+// after picking the row named channel if one is named (none found: no row,
+// which OK cannot open); a message box accepted, noted as "<title>|<text>".
+void answerModal(QDialogButtonBox::StandardButton answer, QString *messageBox = nullptr, const QString &channel = {});
+
+// Starts the console as the user would: every modal window answered so, the
+// window shown.
 std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer, QString *messageBox = nullptr,
                                          const QString &channel = {});
 
