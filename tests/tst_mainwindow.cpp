@@ -305,12 +305,12 @@ private slots:
     void shouldDownloadTheSimulatedDevicesSnapshot()
     {
         tests::SimulatedConsole console;
-        console.device->setMatrixSize(3, 5);
+        console.devices[0]->setMatrixSize(3, 5);
         tests::toggle(console.window->ui->readTPraw, true);
         QTRY_COMPARE(console.window->tpRawState, int(MainWindow::TPRawDownload));
         tests::toggle(console.window->ui->readTPraw, false);
         QTRY_COMPARE(console.window->tpRawState, int(MainWindow::TPRawIdle));
-        QVERIFY(tests::showsMatrix(*console.window->ui->touchview, 3, 5, console.device->snapshot()));
+        QVERIFY(tests::showsMatrix(*console.window->ui->touchview, 3, 5, console.devices[0]->snapshot()));
     }
 };
 

@@ -95,12 +95,14 @@ QStringList ScriptedConsole::sent()
     return frames;
 }
 
-SimulatedConsole::SimulatedConsole()
+SimulatedConsole::SimulatedConsole(int channels)
 {
-    auto channel = std::make_unique<sim::SimulatorChannel>();
-    device = &channel->device();
-    device->setNoise(false);
-    driver.addChannel(std::move(channel));
+    for (int i = 0; i < channels; ++i) {
+        auto channel = std::make_unique<sim::SimulatorChannel>();
+        devices << &channel->device();
+        devices.last()->setNoise(false);
+        driver.addChannel(std::move(channel));
+    }
     xl::Driver::install(&driver);
     window = startConsole(QDialogButtonBox::Ok);
 }
