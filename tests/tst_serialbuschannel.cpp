@@ -70,8 +70,7 @@ private slots:
         QTest::newRow("extended 0x1FFFFFFF, dlc 8") << 0x1FFFFFFFu << true << QByteArray("\x06\xc8\x01\x11\x04\x20\x20\xaa");
     }
 
-    // The virtual buses listed after the simulator (adapters, if this machine
-    // has any, come before); against a plain Qt device on the same bus.
+    // The machine's virtual bus, against a plain Qt device on it.
     void shouldPutFramesOnTheBusAsSent()
     {
         QFETCH(quint32, id);
@@ -82,11 +81,8 @@ private slots:
         VectorCAN can;
         QList<VectorCAN::ChannelEntry> list;
         QVERIFY(can.listChannels(list));
-        QStringList names;
-        for (const VectorCAN::ChannelEntry &entry : std::as_const(list))
-            names << entry.name;
-        QCOMPARE(names.mid(names.indexOf("Korvel-Simulator")), (QStringList{"Korvel-Simulator", "virtualcan can0", "virtualcan can1"}));
-        QVERIFY(can.open(list[names.indexOf("virtualcan can0")].index, 500000, "test"));
+        const auto can0 = std::find_if(list.cbegin(), list.cend(), [](const auto &entry) { return entry.name == "virtualcan can0"; });
+        QVERIFY(can0 != list.cend() && can.open(can0->index, 500000, "test"));
         const std::unique_ptr<QCanBusDevice> peer(QCanBus::instance()->createDevice("virtualcan", xl::virtualCanInterface("can0")));
         QVERIFY(peer->connectDevice());
         QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QCanBusDevice::ConnectedState, 10000);
