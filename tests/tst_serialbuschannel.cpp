@@ -62,17 +62,19 @@ private slots:
 
     void shouldPutFramesOnTheBusAsSent_data()
     {
+        QTest::addColumn<QString>("bus");
         QTest::addColumn<quint32>("id");
         QTest::addColumn<bool>("extended");
         QTest::addColumn<QByteArray>("payload");
 
-        QTest::newRow("standard 0x7FF") << 0x7FFu << false << QByteArray("\x01\x02");
-        QTest::newRow("extended 0x1FFFFFFF, dlc 8") << 0x1FFFFFFFu << true << QByteArray("\x06\xc8\x01\x11\x04\x20\x20\xaa");
+        QTest::newRow("standard 0x7FF, no data, can1") << "can1" << 0x7FFu << false << QByteArray();
+        QTest::newRow("extended 0x1FFFFFFF, dlc 8") << "can0" << 0x1FFFFFFFu << true << QByteArray("\x06\xc8\x01\x11\x04\x20\x20\xab");
     }
 
-    // The machine's virtual bus, against a plain Qt device on it.
+    // A virtual bus of the machine's, against a plain Qt device on it.
     void shouldPutFramesOnTheBusAsSent()
     {
+        QFETCH(QString, bus);
         QFETCH(quint32, id);
         QFETCH(bool, extended);
         QFETCH(QByteArray, payload);
@@ -81,9 +83,9 @@ private slots:
         VectorCAN can;
         QList<VectorCAN::ChannelEntry> list;
         QVERIFY(can.listChannels(list));
-        const auto can0 = std::find_if(list.cbegin(), list.cend(), [](const auto &entry) { return entry.name == "virtualcan can0"; });
-        QVERIFY(can0 != list.cend() && can.open(can0->index, 500000, "test"));
-        const std::unique_ptr<QCanBusDevice> peer(QCanBus::instance()->createDevice("virtualcan", xl::virtualCanInterface("can0")));
+        const auto channel = std::find_if(list.cbegin(), list.cend(), [&](const auto &entry) { return entry.name == "virtualcan " + bus; });
+        QVERIFY(channel != list.cend() && can.open(channel->index, 500000, "test"));
+        const std::unique_ptr<QCanBusDevice> peer(QCanBus::instance()->createDevice("virtualcan", xl::virtualCanInterface(bus)));
         QVERIFY(peer->connectDevice());
         QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QCanBusDevice::ConnectedState, 10000);
         // Once its greeting has arrived the bus's server knows the peer. The
