@@ -3,7 +3,8 @@
 #include "sim/simulatorchannel.h"
 
 #include <QApplication>
-#include <QFile>
+#include <QDir>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -33,10 +34,10 @@ void answerModal(QDialogButtonBox::StandardButton answer, QString *messageBox, c
 std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer, QString *messageBox,
                                          const QString &channel)
 {
-    // The calibration record goes to a folder of the tests' own, and starts
-    // empty: runs do not pile lines up.
+    // The calibration record goes to a folder of the tests' own, not there
+    // yet as on a fresh machine: runs do not pile lines up.
     QStandardPaths::setTestModeEnabled(true);
-    QFile::remove(app::CalibrationRecord::standardPath());
+    QDir(QFileInfo(app::CalibrationRecord::standardPath()).absolutePath()).removeRecursively();
     QTimer answering;
     QObject::connect(&answering, &QTimer::timeout, [&] { answerModal(answer, messageBox, channel); });
     answering.start(1);
