@@ -33,18 +33,17 @@ struct FakeDevice : QCanBusDevice
 };
 
 // A driver, installed while it lives, whose only channel makes fake devices.
-struct FakeBus
+struct FakeBus : xl::Driver
 {
     explicit FakeBus(FakeDevice::Opening opening)
     {
-        driver.addChannel(std::make_unique<xl::SerialBusChannel>("fake can0", [=](QString *) {
+        addChannel(std::make_unique<xl::SerialBusChannel>("fake can0", [=](QString *) {
             auto made = std::make_unique<FakeDevice>(opening);
             device = made.get();
             return made;
         }));
-        xl::Driver::install(&driver);
+        install(this);
     }
-    xl::Driver driver;
     QPointer<FakeDevice> device;
 };
 
