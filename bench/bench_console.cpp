@@ -89,7 +89,7 @@ void touchpadDownload(benchmark::State &state)
 {
     constexpr int exchanges = 1 + (255 * 255 + 3) / 4;
     tests::SimulatedConsole console;
-    console.device->setMatrixSize(255, 255);
+    console.devices[0]->setMatrixSize(255, 255);
     const MainWindow &window = *console.window;
     auto *download = window.findChild<QGroupBox *>(QStringLiteral("readTPraw"));
     for (auto _ : state) {

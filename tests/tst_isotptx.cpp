@@ -16,16 +16,6 @@ using L = QStringList;
 const QString idle("idle"), firstFC("first FC 100 ms"), blockFC("block FC 500 ms"), sending("sending 0 ms");
 const L ten{"10 0A 00 01 02 03 04 05", "21 06 07 08 09 AA AA AA"};  // the 10-byte message 00..09
 
-// n bytes counting up from first, modulo a prime so that a long message never
-// repeats in step with the 7-byte payload of a consecutive frame.
-QByteArray bytes(int n, int first = 0)
-{
-    QByteArray message(n, 0);
-    for (int i = 0; i < n; ++i)
-        message[i] = char((first + i) % 251);
-    return message;
-}
-
 } // namespace
 
 class TestISOTPTX : public QObject
@@ -66,7 +56,11 @@ class TestISOTPTX : public QObject
             const QString op = step.section(' ', 0, 0), rest = step.section(' ', 1);
             const QStringList args = rest.split(' ');
             if (op == "send" || op == "refuse") {
-                const QByteArray message = bytes(args[0].toInt(), args.value(1).toInt({}, 16));
+                // Bytes counting up from the first, modulo a prime so that a long message
+                // never repeats in step with the 7-byte payload of a consecutive frame.
+                QByteArray message(args[0].toInt(), 0);
+                for (int i = 0; i < message.size(); ++i)
+                    message[i] = char((args.value(1).toInt({}, 16) + i) % 251);
                 const bool accepted = rig.tx.send(message.constData(), int(message.size()));
                 QVERIFY2(accepted == (op == "send"), qPrintable(step));
             } else if (op == "fc") {

@@ -1,6 +1,5 @@
 #include "app/mainwindow.h"
 #include "sim/korveldevice.h"
-#include "sim/simulatorchannel.h"
 #include "support/startconsole.h"
 #include "ui_mainwindow.h"
 
@@ -50,8 +49,7 @@ private slots:
                  row == -1 ? QString() : QStringLiteral("Übertragung an das Gerät abgebrochen"));
         QVERIFY(window.nmhTimer.isActive() && window.pressureTimer.isActive() && window.canWindow);
 
-        for (auto *channel : std::as_const(console.buses))
-            channel->written.clear();
+        console.sent();  // what went out before, on the first bus
         QVERIFY(QMetaObject::invokeMethod(&window, "sendNMH"));
         QVERIFY(QMetaObject::invokeMethod(&window, "requestPressureSensorRawData"));
         QCOMPARE(console.buses[bus]->written.size(), 2);
@@ -71,17 +69,11 @@ private slots:
     // the new channel, until the matrix is complete and the next copy asked for.
     void shouldDownloadOnAfterASwitch()
     {
-        xl::Driver driver;
-        sim::KorvelDevice *devices[2] = {};
-        for (auto &device : devices) {
-            auto channel = std::make_unique<sim::SimulatorChannel>();
-            device = &channel->device();
+        tests::SimulatedConsole console(2);
+        for (sim::KorvelDevice *device : std::as_const(console.devices))
             device->setMatrixSize(20, 20);
-            driver.addChannel(std::move(channel));
-        }
-        xl::Driver::install(&driver);
-        const std::unique_ptr<MainWindow> window = tests::startConsole(QDialogButtonBox::Ok);
-        QSignalSpy copies(devices[1], &sim::KorvelDevice::snapshotTaken);
+        const std::unique_ptr<MainWindow> &window = console.window;
+        QSignalSpy copies(console.devices[1], &sim::KorvelDevice::snapshotTaken);
         tests::toggle(window->ui->readTPraw, true);
         QVERIFY(QTest::qWaitFor([&] { return window->tpRawRow >= 3; }, 10000));
 
@@ -92,8 +84,6 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(window.get(), "switchChannel"));
         QVERIFY(window->tpRawState == MainWindow::TPRawDownload && window->tpRawRow >= 3 && copies.isEmpty());
         QVERIFY(QTest::qWaitFor([&] { return !copies.isEmpty(); }, 10000));
-        window->close();
-        xl::Driver::install(nullptr);
     }
 
     // Received frames and the console's own, in the order seen, one line

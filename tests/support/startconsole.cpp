@@ -3,7 +3,8 @@
 #include "sim/simulatorchannel.h"
 
 #include <QApplication>
-#include <QFile>
+#include <QDir>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -33,10 +34,10 @@ void answerModal(QDialogButtonBox::StandardButton answer, QString *messageBox, c
 std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer, QString *messageBox,
                                          const QString &channel)
 {
-    // The calibration record goes to a folder of the tests' own, and starts
-    // empty: runs do not pile lines up.
+    // The calibration record goes to a folder of the tests' own, not there
+    // yet as on a fresh machine: runs do not pile lines up.
     QStandardPaths::setTestModeEnabled(true);
-    QFile::remove(app::CalibrationRecord::standardPath());
+    QDir(QFileInfo(app::CalibrationRecord::standardPath()).absolutePath()).removeRecursively();
     QTimer answering;
     QObject::connect(&answering, &QTimer::timeout, [&] { answerModal(answer, messageBox, channel); });
     answering.start(1);
@@ -95,12 +96,14 @@ QStringList ScriptedConsole::sent()
     return frames;
 }
 
-SimulatedConsole::SimulatedConsole()
+SimulatedConsole::SimulatedConsole(int channels)
 {
-    auto channel = std::make_unique<sim::SimulatorChannel>();
-    device = &channel->device();
-    device->setNoise(false);
-    driver.addChannel(std::move(channel));
+    for (int i = 0; i < channels; ++i) {
+        auto channel = std::make_unique<sim::SimulatorChannel>();
+        devices << &channel->device();
+        devices.last()->setNoise(false);
+        driver.addChannel(std::move(channel));
+    }
     xl::Driver::install(&driver);
     window = startConsole(QDialogButtonBox::Ok);
 }

@@ -54,14 +54,15 @@ struct ScriptedConsole
     std::unique_ptr<MainWindow> window;
 };
 
-// The console on the simulated device without noise, its only channel.
+// The console on simulated devices without noise, one per channel, the first
+// picked.
 struct SimulatedConsole
 {
-    SimulatedConsole();
+    explicit SimulatedConsole(int channels = 1);
     ~SimulatedConsole() { window->close(); }
 
     xl::Driver driver;
-    sim::KorvelDevice *device = nullptr;
+    QList<sim::KorvelDevice *> devices;
     std::unique_ptr<MainWindow> window;
 };
 
