@@ -1,8 +1,10 @@
 #include "monitor/pressurechart.h"
 #include "monitor/pressurehistory.h"
 
+#include <QChartView>
 #include <QGraphicsView>
 #include <QGraphicsSimpleTextItem>
+#include <QValueAxis>
 #include <QtTest>
 
 // The chart's data: the last minute of samples and snapshots, in bounded memory.
@@ -78,7 +80,8 @@ private slots:
         QCOMPARE(markers.first().label, QString::number(now - PressureHistory::markerCapacity));
     }
 
-    // The chart labels the line of each snapshot of the minute, the first too.
+    // The chart labels the line of each snapshot of the minute, the first too,
+    // and scales its axis to the values.
     void shouldLabelEachSnapshotInTheChart()
     {
         PressureHistory history;
@@ -92,6 +95,9 @@ private slots:
                 labels << text->text();
         }
         QCOMPARE(labels, QStringList{"unbelastet"});
+        // The axis on round numbers around the values: 1000 to 1250 by 50.
+        const auto *axis = qobject_cast<QValueAxis *>(chart.findChild<QChartView *>()->chart()->axes(Qt::Vertical).value(0));
+        QCOMPARE((QList<qreal>{axis->min(), axis->max(), qreal(axis->tickCount())}), (QList<qreal>{1000, 1250, 6}));
     }
 };
 

@@ -63,6 +63,14 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(console.window.get(), "reconnect"));
         QVERIFY(!console.driver.calls.contains(QStringLiteral("xlOpenPort")));
         QCOMPARE(console.window->findChild<QLabel *>(QStringLiteral("busState"))->text(), QStringLiteral("kein Kanal"));
+
+        // Nor is a recording started, or a fault reported, when its file dialog is cancelled.
+        QString box;
+        QTimer answering;
+        connect(&answering, &QTimer::timeout, [&] { tests::answerModal(QDialogButtonBox::Cancel, &box); });
+        answering.start(10);
+        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "askForRecording"));
+        QVERIFY(box.isEmpty() && !console.window->recorder.isRecording());
     }
 
     // The download goes on at the position it had reached, on the device of

@@ -17,11 +17,13 @@ public:
     using Channel::Channel;
 
     XlStatus write(const XlEvent &frame) override;
+    XlStatus goOnBus(unsigned rate) override { bitrate = rate; return Channel::goOnBus(rate); }
     void inject(const XlEvent &event) const { deliver(event); }
     void injectLoss(quint64 frames) const { lose(frames); }
     void injectFailure(const QString &reason) { fail(reason); }
 
     QList<QByteArray> written;
+    unsigned bitrate = 0;  // the bus's, as the channel was last put on it
 };
 
 // The real driver, installed for the xl* calls while it lives, with hooks that
