@@ -110,6 +110,7 @@ private slots:
         row("stmin 128", "--stmin 128", stMin.arg(128));
         row("stmin 250", "--stmin 250", stMin.arg(250));
         row("drop rate above 1", "--drop 1.5", "korvel-devsim: --drop takes a number");
+        row("speed 0", "--speed 0", "korvel-devsim: --speed takes a number above 0, not \"0\"\n");
         row("other plugin, device as it is", "--plugin none --device can0x",
             "korvel-devsim: none can0x: cannot get on the bus");
         row("can0x", "--device can0x", "korvel-devsim: \"can0x\" is no virtual bus");
