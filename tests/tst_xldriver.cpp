@@ -123,6 +123,9 @@ private slots:
         QCOMPARE(driver.receive(port, &count, &event), XL_ERR_QUEUE_IS_EMPTY);
         count = 1;
         QCOMPARE(driver.receive(port, &count, nullptr), XL_ERR_WRONG_PARAMETER);
+        count = 0;
+        QCOMPARE(driver.receive(port, &count, &event), XL_ERR_WRONG_PARAMETER);
+        QCOMPARE(driver.receive(port, nullptr, &event), XL_ERR_WRONG_PARAMETER);
 
         // The drained queue takes events again, across the end of its ring.
         driver.b->inject(xl::receivedEvent(0x700, false, {}));
