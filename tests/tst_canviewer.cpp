@@ -4,7 +4,6 @@
 #include "support/tracecapture.h"
 
 #include <QFontInfo>
-#include <QHeaderView>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyledItemDelegate>
@@ -157,7 +156,6 @@ private slots:
         QFETCH(int, rows);
         QFETCH(QString, waiting);
         QFETCH(QStringList, firstAndLast);
-        QCOMPARE(CanViewer::maxRows, 5000);
 
         ClockedViewer viewer;
         viewer.setSelectionMode(QAbstractItemView::MultiSelection);
@@ -253,7 +251,6 @@ private slots:
 
         window.findChild<QPushButton *>(QStringLiteral("clear"))->click();
         QCOMPARE(list->topLevelItemCount(), 0);
-        QCOMPARE(list->header()->sectionResizeMode(CanViewer::DataColumn), QHeaderView::Stretch);
     }
 };
 

@@ -125,7 +125,6 @@ private slots:
         QTest::addColumn<QStringList>("replies");
         const auto row = [](const char *name, const QStringList &frames, const QStringList &replies = {},
                             QSize pad = {24, 14}) { QTest::newRow(name) << pad << frames << replies; };
-        row("pressure request", {"1bff8300x 2001000000000000"}, {"2001000003e804b0"});
         row("standard identifier", {"1bff8300 2001000000000000"});
         row("reply identifier", {"1bff8301x 2001000000000000"});
         row("DLC 7", {"1bff8300x 20010000000000"});

@@ -1,53 +1,68 @@
+// The plugin below is linked into this test, not loaded from a file.
+#define QT_STATICPLUGIN
 #include "can/vectorcan.h"
 #include "xl/serialbuschannel.h"
 #include "app/systemdriver.h"
+#include "protocol/deviceprotocol.h"
+#include "sim/busnode.h"
 #include "xl/virtualcanaddress.h"
 
 #include <QCanBus>
+#include <QCanBusFactory>
 #include <QtTest>
 
 namespace {
 
-// A device that fails on purpose: it refuses to connect, never connects, or
-// connects and fails when the test says so.
+// A device that fails on purpose: "refusing" refuses to connect, "silent"
+// never connects, any other connects and fails when the test says so. It
+// keeps the frames written.
 struct FakeDevice : QCanBusDevice
 {
-    enum Opening { Refuses, NeverConnects, Connects };
-    explicit FakeDevice(Opening opening) : opening(opening) {}
+    explicit FakeDevice(const QString &name) : name(name) {}
 
     using QCanBusDevice::enqueueReceivedFrames;
     using QCanBusDevice::setError;
-    bool writeFrame(const QCanBusFrame &) override { return state() == ConnectedState; }
+    bool writeFrame(const QCanBusFrame &frame) override { written << frame; return state() == ConnectedState; }
     QString interpretErrorFrame(const QCanBusFrame &) override { return {}; }
     bool open() override
     {
-        if (opening == Refuses)
+        if (name == "refusing")
             setError(QStringLiteral("no such adapter"), ConnectionError);
-        if (opening == Connects)
+        else if (name != "silent")
             setState(ConnectedState);
-        return opening != Refuses;
+        return name != "refusing";
     }
     void close() override { setState(UnconnectedState); }
 
-    const Opening opening;
+    const QString name;
+    QList<QCanBusFrame> written;
 };
 
-// A driver, installed while it lives, whose only channel makes fake devices.
+// A driver, installed while it lives, whose only channel is the fake plugin's device.
 struct FakeBus : xl::Driver
 {
-    explicit FakeBus(FakeDevice::Opening opening)
+    explicit FakeBus(const QString &device)
     {
-        addChannel(std::make_unique<xl::SerialBusChannel>("fake can0", [=](QString *) {
-            auto made = std::make_unique<FakeDevice>(opening);
-            device = made.get();
-            return made;
-        }));
+        addChannel(std::make_unique<xl::SerialBusChannel>(QStringLiteral("fake"), device));
         install(this);
     }
-    QPointer<FakeDevice> device;
 };
 
 } // namespace
+
+// Qt SerialBus's plugin "fake", whose devices are fake ones.
+class FakePlugin : public QObject, public QCanBusFactory
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID "org.qt-project.Qt.QCanBusFactory" FILE "fakecanbus.json")
+    Q_INTERFACES(QCanBusFactory)
+
+public:
+    QList<QCanBusDeviceInfo> availableDevices(QString *) const override { return {}; }
+    QCanBusDevice *createDevice(const QString &name, QString *) const override { return made = new FakeDevice(name); }
+    static inline QPointer<FakeDevice> made;  // the last device made, while it lives
+};
+Q_IMPORT_PLUGIN(FakePlugin)
 
 class TestSerialBusChannel : public QObject
 {
@@ -102,34 +117,35 @@ private slots:
 
     void shouldFailToOpenAndLeaveNothingBehind_data()
     {
-        QTest::addColumn<int>("opening");
+        QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("trace");
 
-        QTest::newRow("refuses to connect") << int(FakeDevice::Refuses) << "cannot connect: no such adapter";
-        QTest::newRow("never connects") << int(FakeDevice::NeverConnects) << "cannot connect: no connection within 3000 ms";
+        QTest::newRow("refuses to connect") << "refusing" << "fake refusing cannot connect: no such adapter";
+        QTest::newRow("never connects") << "silent" << "fake silent cannot connect: no connection within 3000 ms";
     }
 
     void shouldFailToOpenAndLeaveNothingBehind()
     {
-        QFETCH(int, opening);
+        QFETCH(QString, device);
         QFETCH(QString, trace);
 
-        FakeBus bus{FakeDevice::Opening(opening)};
+        FakeBus bus(device);
         VectorCAN can;
-        QTest::ignoreMessage(QtWarningMsg, qPrintable("fake can0 " + trace));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(trace));
         QVERIFY(!can.open(0, 500000, "test"));
-        QVERIFY(!bus.device);
+        QVERIFY(!FakePlugin::made);
     }
 
     void shouldDeliverDataFramesOnlyUntilTheDeviceFails()
     {
-        FakeBus bus(FakeDevice::Connects);
+        FakeBus bus(QStringLiteral("can0"));
         VectorCAN can;
         QVERIFY(can.open(0, 500000, "test"));
+        const QPointer<FakeDevice> device = FakePlugin::made;
         QCanBusFrame invalid(0x800, "x");  // an identifier beyond 11 bits without the flag
         invalid.setExtendedFrameFormat(false);
         const QCanBusFrame flexible(0x123, QByteArray(12, 'f'));
-        bus.device->enqueueReceivedFrames({QCanBusFrame(QCanBusFrame::RemoteRequestFrame), QCanBusFrame(QCanBusFrame::ErrorFrame),
+        device->enqueueReceivedFrames({QCanBusFrame(QCanBusFrame::RemoteRequestFrame), QCanBusFrame(QCanBusFrame::ErrorFrame),
                                            invalid, flexible, QCanBusFrame(0x123, "data")});
         can.readMessages();
         VectorCAN::Message msg;
@@ -138,14 +154,23 @@ private slots:
         // Unplugged: the error, then the state; one trace for both.
         QTest::ignoreMessage(QtWarningMsg, "fake can0 failed, off the bus until reopened: adapter unplugged");
         QTest::failOnWarning(QRegularExpression("fake can0"));
-        bus.device->setError(QStringLiteral("adapter unplugged"), QCanBusDevice::ConnectionError);
+        device->setError(QStringLiteral("adapter unplugged"), QCanBusDevice::ConnectionError);
         QVERIFY(!can.transmit(0x123, false, 4, msg.data));
-        bus.device->enqueueReceivedFrames({QCanBusFrame(0x123, "data")});
+        device->enqueueReceivedFrames({QCanBusFrame(0x123, "data")});
         can.readMessages();
         QVERIFY(!can.takeMessage(&msg));
-        bus.device->disconnectDevice();
+        device->disconnectDevice();
         can.close();
-        QVERIFY(!bus.device);
+        QVERIFY(!device);
+    }
+
+    // The simulated device on a plugin's device hears its frames and answers on it.
+    void shouldPutTheSimulatedDeviceOnAPluginsDevice()
+    {
+        sim::BusNode node;
+        node.attach(QStringLiteral("fake"), QStringLiteral("can0"), 1000);
+        FakePlugin::made->enqueueReceivedFrames({QCanBusFrame(protocol::requestId, QByteArray::fromHex("2002000000000000"))});
+        QTRY_VERIFY(!FakePlugin::made->written.isEmpty() && FakePlugin::made->written[0].frameId() == protocol::responseId);
     }
 };
 

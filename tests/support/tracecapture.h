@@ -21,8 +21,6 @@ public:
         const QMutexLocker locker(&lock);
         collected.clear();
     }
-    TraceCapture(const TraceCapture &) = delete;
-    TraceCapture &operator=(const TraceCapture &) = delete;
 
     QStringList lines() const
     {
