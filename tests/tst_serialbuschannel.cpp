@@ -71,7 +71,7 @@ class TestSerialBusChannel : public QObject
 private slots:
     void initTestCase()
     {
-        qputenv("KORVEL_VIRTUALCAN_PORT", QByteArray::number(40000 + QCoreApplication::applicationPid() % 10000));
+        qputenv("KORVEL_VIRTUALCAN_PORT", QByteArray::number(61001 + QCoreApplication::applicationPid() % 2000 * 2));
     }
 
     void shouldPutFramesOnTheBusAsSent_data()
