@@ -1,5 +1,7 @@
 #include "isotp/isotptx.h"
 
+#include <utility>
+
 namespace {
 
 constexpr quint8 padding = 0xAA;
@@ -70,7 +72,7 @@ void ISOTPTX::handleFlowControl(const VectorCAN::Message &msg)
         state = SendingConsecutive;
         break;
     case 2:  // overflow: the receiver cannot take the message
-        emit transferAbandoned(current);
+        emit transferAbandoned(current, tr("das Gerät meldet Überlauf"));
         nextMessage();
         break;
     default:  // wait, or reserved: the running timer decides
@@ -78,14 +80,16 @@ void ISOTPTX::handleFlowControl(const VectorCAN::Message &msg)
     }
 }
 
-void ISOTPTX::abandon()
+void ISOTPTX::abandon(const QString &reason)
 {
-    if (state == Idle)
-        return;
     // A message whose last frame is out only waits for the next tick.
-    if (offset < current.size())
-        emit transferAbandoned(current);
-    nextMessage();
+    if (state != Idle && offset < current.size())
+        emit transferAbandoned(current, reason);
+    const QList<QByteArray> waiting = std::exchange(pending, {});
+    for (const QByteArray &message : waiting)
+        emit transferAbandoned(message, reason);
+    state = Idle;
+    timer.stop();
 }
 
 void ISOTPTX::tick()
@@ -104,7 +108,7 @@ void ISOTPTX::tick()
             nextMessage();
         break;
     case WaitBlockFlowControl:
-        emit transferAbandoned(current);
+        emit transferAbandoned(current, tr("keine Flusskontrolle nach einem Block"));
         nextMessage();
         break;
     }

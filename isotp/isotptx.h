@@ -28,17 +28,19 @@ public:
     bool send(const QByteArray &message);
     // Picks the receiver's flow control out of the received frames.
     void handleFlowControl(const VectorCAN::Message &msg);
-    // Gives up the running message, as a lost flow control does, for a
-    // receiver that can no longer be the same (another channel); the next
-    // message starts.
-    void abandon();
+    // Gives up the running message and every one waiting, for a receiver
+    // that can no longer be the same (another channel): none of them was
+    // meant for the device that may be there now. Each is reported abandoned
+    // for that reason.
+    void abandon(const QString &reason);
 
 signals:
     // The last frame of the message went out.
     void transferSent(const QByteArray &message);
-    // The running message was given up: the receiver said overflow, or sent
-    // no flow control after a block. The next message starts regardless.
-    void transferAbandoned(const QByteArray &message);
+    // The message was given up, and why: the receiver said overflow, or sent
+    // no flow control after a block (the next message starts regardless), or
+    // abandon() was called.
+    void transferAbandoned(const QByteArray &message, const QString &reason);
 
 private slots:
     void tick();

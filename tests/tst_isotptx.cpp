@@ -29,7 +29,7 @@ class TestISOTPTX : public QObject
         tests::ScriptedChannel *channel = driver.addScriptedChannel("bus");
         VectorCAN can;
         ISOTPTX tx{&can, txId, true, rxId, true};
-        int abandoned = 0;
+        QStringList abandoned;  // the reasons given
     };
 
     // The frames put on the bus since the last call, as "10 0A 00 01 02 03 04 05"; one that is not a
@@ -71,7 +71,7 @@ class TestISOTPTX : public QObject
                 std::memcpy(msg.data, data.constData(), size_t(qMin(8, int(data.size()))));
                 rig.tx.handleFlowControl(msg);
             } else if (op == "abandon") {
-                rig.tx.abandon();
+                rig.tx.abandon(QStringLiteral("channel changed"));
             } else if (op == "tick") {
                 for (int n = rest.isEmpty() ? 1 : rest.toInt(); n > 0; --n)
                     QVERIFY(QMetaObject::invokeMethod(&rig.tx, "tick"));
@@ -110,11 +110,13 @@ private slots:
 
         const L abandoned{"10 1E 00 01 02 03 04 05"}, next{"10 09 64 65 66 67 68 69"};
         row("overflow starts the next", {"send 30", "send 9 64", "fc 32 00 00"}, abandoned + next,
-            firstFC + ", 1 abandoned");
-        row("abandoned while waiting", {"send 30", "send 9 64", "abandon"}, abandoned + next, firstFC + ", 1 abandoned");
+            firstFC + ", abandoned: das Gerät meldet Überlauf");
+        // Neither is for the device that may be there now.
+        row("abandoned while waiting, with the one behind it", {"send 30", "send 9 64", "abandon"}, abandoned,
+            "idle, abandoned: channel changed, channel changed");
         row("abandoned after its last frame, not given up", {"send 10", "fc 30 00 00", "tick", "abandon"}, ten, idle);
         row("block time-out starts the next", {"send 30", "send 9 64", "fc 30 01 00", "tick 2"},
-            abandoned + L{"21 06 07 08 09 0A 0B 0C"} + next, firstFC + ", 1 abandoned");
+            abandoned + L{"21 06 07 08 09 0A 0B 0C"} + next, firstFC + ", abandoned: keine Flusskontrolle nach einem Block");
         const L queued{"send 10", "fc 30 00 00", "send 3 A0", "send 0", "send 20 C0", "tick 2"};
         const L burst = ten + L{"03 A0 A1 A2 AA AA AA AA", "00 AA AA AA AA AA AA AA",  // A, B at once
                                 "10 14 C0 C1 C2 C3 C4 C5"};                             // C starts
@@ -136,15 +138,17 @@ private slots:
         QFETCH(QString, status);
         Rig rig;
         QVERIFY(rig.can.open(0, 500000, "test"));
-        connect(&rig.tx, &ISOTPTX::transferAbandoned, this, [&] { ++rig.abandoned; });
+        connect(&rig.tx, &ISOTPTX::transferAbandoned, this, [&](const QByteArray &, const QString &reason) {
+            rig.abandoned << reason;
+        });
         run(rig, script);
         QCOMPARE(frames(rig), sent);
         const ISOTPTX &tx = rig.tx;
         QString state = L{"idle", "first FC", "sending", "block FC"}.value(tx.state, "bad state");
         if (tx.state != ISOTPTX::Idle)
             state += tx.timer.isActive() ? QString(" %1 ms").arg(tx.timer.interval()) : QString(" stopped");
-        if (rig.abandoned)
-            state += QString(", %1 abandoned").arg(rig.abandoned);
+        if (!rig.abandoned.isEmpty())
+            state += ", abandoned: " + rig.abandoned.join(", ");
         QCOMPARE(state, status);
         if (status == idle) {  // nothing left, and the timer stopped after one more tick at the latest
             QVERIFY(rig.tx.pending.isEmpty());
