@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDialog>
 #include <QLoggingCategory>
 
 #include <cstdio>
@@ -15,6 +16,22 @@ namespace {
 void printLine(FILE *stream, const QString &line)
 {
     std::fputs(qPrintable(line + QLatin1Char('\n')), stream);
+}
+
+// Every dialog and box up is cancelled, in a loop of its own or not, so that
+// the console ends from any of them and nothing they ask for is done. A
+// bounded number: a window that will not go must not keep the stop spinning.
+void cancelModalWindows()
+{
+    for (int i = 0; i < 16; ++i) {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
 }
 
 } // namespace
@@ -86,22 +103,29 @@ int main(int argc, char *argv[])
 
     registerConsoleFont();
     // Ended by a signal, the console closes as by its window: the recording
-    // written out and closed, the port closed, exit code 0.
+    // written out and closed, the port closed, exit code 0. Also while the
+    // channel dialog is up, before the window is there.
     xl::StopSignals stopSignals;
     if (!stopSignals.error().isEmpty())
         printLine(stderr, QStringLiteral("korvel-console: cannot watch for SIGINT and SIGTERM: ") + stopSignals.error());
-    std::unique_ptr<MainWindow> window =
-        channelIndex >= 0 ? std::make_unique<MainWindow>(channelIndex) : std::make_unique<MainWindow>();
+    std::unique_ptr<MainWindow> window;
+    bool stopped = false;
+    QObject::connect(&stopSignals, &xl::StopSignals::stopRequested, [&window, &stopped] {
+        stopped = true;
+        cancelModalWindows();
+        if (window)
+            window->close();
+        QCoreApplication::quit();
+    });
+    window = channelIndex >= 0 ? std::make_unique<MainWindow>(channelIndex) : std::make_unique<MainWindow>();
+    if (stopped)
+        return 0;
     // Unattended, a channel that does not open ends the run instead of a box
     // waiting for a click.
     if (channelIndex >= 0 && !window->isChannelOpen()) {
         printLine(stderr, QStringLiteral("korvel-console: cannot open %1").arg(parser.value(channel)));
         return 1;
     }
-    QObject::connect(&stopSignals, &xl::StopSignals::stopRequested, window.get(), [&window] {
-        window->close();
-        QCoreApplication::quit();
-    });
     if (parser.isSet(record)) {
         QString error;
         if (!window->startRecording(parser.value(record), &error)) {

@@ -18,7 +18,7 @@ MainWindow::MainWindow(QWidget *parent)
     // A console without a channel runs on and sends nothing.
     CANChannelSelectDlg dialog(&can, this);
     if (dialog.exec() == QDialog::Accepted)
-        openChannelOrSay(dialog.selectedChannel());
+        openChannelOrSay(dialog.selectedChannel(), {});
     updateBusStatus();
 }
 
@@ -39,10 +39,10 @@ void MainWindow::setUp()
     connect(&nmhTimer, &QTimer::timeout, this, &MainWindow::sendNMH);
     connect(&pressureTimer, &QTimer::timeout, this, &MainWindow::requestPressureSensorRawData);
     connect(&tpRawTimer, &QTimer::timeout, this, &MainWindow::advanceTPRaw);
-    // A calibration the device never got must not pass for written.
-    connect(&isotp, &ISOTPTX::transferAbandoned, this, [this] {
-        ui->statusBar->showMessage(tr("Übertragung an das Gerät abgebrochen"), 10000);
-    });
+    tpRawRestartTimer.setSingleShot(true);
+    connect(&tpRawRestartTimer, &QTimer::timeout, this, &MainWindow::restartTPRaw);
+    // A message the device never got must not pass for written.
+    connect(&transfers, &app::TransferReport::report, this, &MainWindow::confirm);
     setUpBusStatus();
     setUpSessionMenus();
     setUpDeviceDataMenus();

@@ -2,18 +2,24 @@
 
 #include "app/calibrationrecord.h"
 #include "app/recorder.h"
+#include "app/replywatch.h"
+#include "app/transferreport.h"
 #include "can/vectorcan.h"
 #include "isotp/isotptx.h"
 #include "monitor/pressurehistory.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 class CANWindow;
 class PressureChart;
 class QAction;
 class QLabel;
+class QMessageBox;
 class Ui_MainWindow;
 
 // The console's one window and controller: it owns the CAN channel, the ISO-TP
@@ -67,6 +73,7 @@ private slots:
     void recordingFailed(const QString &path, const QString &reason);
     void openCalibrationRecord();
     void showPressureChart();
+    void restartTPRaw();
 
 private:
     friend class TestMainWindow;
@@ -80,19 +87,35 @@ private:
     void handleTPRawData(const quint8 *data);
     void finishTPRaw();
     void startTPRaw();
+    // A device that answers no request for so long is given up on, and the
+    // next download starts after a pause while the box is still ticked.
+    void giveUpTPRaw();
     void computePressureCalibration();
+    // The load did not raise a sensor's value above its unloaded one.
+    bool calibrationLooksWrong() const;
+    // The question before writing factors the engineer does not see, or that
+    // look wrong; they are written on "Ja" only, into this device only.
+    void askBeforeSaving(bool hidden, bool suspicious);
+    void saveCalibration();
+    // What a device told before, or was measured on it, is forgotten: the
+    // console may now be talking to another one.
+    void startDeviceSession();
+    // A few seconds in the status bar.
+    void confirm(const QString &text);
     void setUp();
     void setUpBusStatus();
     void setUpSessionMenus();
     void setUpDeviceDataMenus();
     // Notes the calibration message in the record, then hands it to the transmitter.
-    void sendCalibration(const QString &action, const std::array<quint16, 4> &factors, const QByteArray &message);
+    void sendCalibration(const QString &action, const std::array<quint16, 4> &factors, const QByteArray &message,
+                         const QString &what);
     // Closes the port and opens the channel of that driver index, the console's
-    // functions carrying on; a transfer to the device in progress is given up.
-    // False when the channel could not be opened.
-    bool openChannel(int index);
+    // functions carrying on with a new device session; the messages still on
+    // their way to the old device are given up. Says what it did in the
+    // status bar. False when the channel could not be opened.
+    bool openChannel(int index, const QString &done = {});
     // The same, saying so in a box when it fails.
-    void openChannelOrSay(int index);
+    void openChannelOrSay(int index, const QString &done);
     void updateSessionActions();
 
     Ui_MainWindow *ui;
@@ -115,6 +138,15 @@ private:
     quint16 sens1Div = 1;
     quint16 calMul = 1;
     quint16 calDiv = 1;
+    // Factors computed in this device session, and when.
+    bool factorsMeasured = false;
+    QDateTime factorsMeasuredAt;
+    QPointer<QMessageBox> calibrationQuestion;
+    QLabel *calibrationWarning = nullptr;
+    app::TransferReport transfers{isotp};
+    // Whether the device answers the requests, in the status bar.
+    app::ReplyWatch replyWatch;
+    QLabel *deviceLabel = nullptr;
     int tpRawState = TPRawIdle;
     QTimer tpRawTimer;
     QByteArray tpRawData;  // row-major, rows × columns
@@ -122,6 +154,9 @@ private:
     int tpRawCols = 0;
     int tpRawRow = 0;      // position of the next byte expected
     int tpRawCol = 0;
+    QElapsedTimer tpRawAnswered;   // since the last accepted reply, or the start
+    QElapsedTimer tpRawTitled;     // since the title last showed the progress
+    QTimer tpRawRestartTimer;      // the pause after a download given up
     // The bus in the status bar: frames lost, a bus gone.
     QTimer busStatusTimer;
     QLabel *lostLabel = nullptr;

@@ -8,10 +8,28 @@ constexpr int busStatusIntervalMs = 1000;
 } // namespace
 
 // Permanent fields at the right of the status bar, beside the passing
-// messages: what the port could not take, hidden while it took everything,
-// and the channel with its state, so that a lost bus is never silent.
+// messages: a device that does not answer and factors that look wrong, each
+// while it is so; what the port could not take, hidden while it took
+// everything; and the channel with its state, so that a lost bus is never
+// silent.
 void MainWindow::setUpBusStatus()
 {
+    // A device that stops answering looks otherwise like one whose values stay.
+    deviceLabel = new QLabel(tr("Gerät antwortet nicht"), this);
+    deviceLabel->setObjectName(QStringLiteral("deviceState"));
+    ui->statusBar->addPermanentWidget(deviceLabel);
+    deviceLabel->hide();
+    connect(&replyWatch, &app::ReplyWatch::silenceChanged, this, [this](bool silent) {
+        deviceLabel->setVisible(silent);
+        if (!silent)
+            confirm(tr("Gerät antwortet"));
+    });
+    // Beside the factors it is about, as far as the status bar goes.
+    calibrationWarning = new QLabel(tr("Last hat die Sensorwerte nicht erhöht"), this);
+    calibrationWarning->setObjectName(QStringLiteral("calibrationWarning"));
+    ui->statusBar->addPermanentWidget(calibrationWarning);
+    calibrationWarning->hide();
+
     lostLabel = new QLabel(this);
     busLabel = new QLabel(this);
     lostLabel->setObjectName(QStringLiteral("lostFrames"));

@@ -11,7 +11,8 @@
 #include <QUrl>
 
 // What the console keeps and shows of the device's data beside the form:
-// the pressure chart and the record of the calibrations written into devices.
+// the pressure chart, the record of the calibrations written into devices,
+// and the word that the grid's matrix was saved or copied.
 void MainWindow::setUpDeviceDataMenus()
 {
     QMenu *view = ui->menuBar->addMenu(tr("Ansicht"));
@@ -22,6 +23,12 @@ void MainWindow::setUpDeviceDataMenus()
     connect(&isotp, &ISOTPTX::transferSent, &calibrationRecord, &app::CalibrationRecord::sent);
     connect(&isotp, &ISOTPTX::transferAbandoned, &calibrationRecord, &app::CalibrationRecord::abandoned);
     // The calibration has gone to the device all the same.
+    connect(ui->touchview, &Touchview::saved, this, [this](const QString &path) {
+        confirm(tr("Matrix gespeichert: %1").arg(QDir::toNativeSeparators(path)));
+    });
+    connect(ui->touchview, &Touchview::copied, this, [this](int rows, int columns) {
+        confirm(tr("Matrix kopiert (%1 × %2)").arg(rows).arg(columns));
+    });
     connect(&calibrationRecord, &app::CalibrationRecord::writeFailed, this, [this](const QString &path, const QString &reason) {
         ui->statusBar->showMessage(tr("Kalibrierprotokoll %1 nicht geschrieben: %2").arg(QDir::toNativeSeparators(path), reason),
                                    10000);

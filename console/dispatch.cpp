@@ -17,6 +17,7 @@ void MainWindow::canReceive()
 
         if (!msg.extended || msg.id != protocol::responseId || msg.dlc != 8 || msg.data[0] != protocol::service)
             continue;
+        replyWatch.replyReceived();
         switch (msg.data[1]) {
         case protocol::pressureValues:
             handlePressureReply(msg.data);
@@ -48,6 +49,7 @@ void MainWindow::sendDeviceRequest(quint8 subCommand, quint8 row, quint8 column)
     msg.data[3] = column;
     // A lost request is covered by the next poll or resend.
     can.transmit(msg);
+    replyWatch.requestSent();
 }
 
 void MainWindow::sendNMH()
@@ -65,5 +67,5 @@ void MainWindow::on_sendNMH_clicked()
 
 void MainWindow::on_activateTPDiag_clicked()
 {
-    isotp.send(protocol::activation.data(), int(protocol::activation.size()));
+    transfers.send(QByteArray(protocol::activation.data(), int(protocol::activation.size())), tr("TP-Diagnose gesendet"));
 }

@@ -4,6 +4,9 @@
 #include "protocol/deviceprotocol.h"
 
 #include <QDateTime>
+#include <QLabel>
+#include <QMessageBox>
+#include <QStatusBar>
 #include <QtEndian>
 
 #include <cmath>
@@ -112,14 +115,70 @@ void MainWindow::computePressureCalibration()
     ui->pressure4->setText(QString::number(sens1Div));
     ui->pressure5->setText(QString::number(calMul));
     ui->pressure6->setText(QString::number(calDiv));
+    factorsMeasured = true;
+    factorsMeasuredAt = QDateTime::currentDateTime();
+    calibrationWarning->setVisible(calibrationLooksWrong());
+}
+
+bool MainWindow::calibrationLooksWrong() const
+{
+    return stressedRaw1 <= unstressedRaw1 || stressedRaw2 <= unstressedRaw2;
+}
+
+// Only factors measured on this device go into it, and only those the
+// engineer sees or has been shown.
+void MainWindow::on_pressureCalibSave_clicked()
+{
+    if (!factorsMeasured) {
+        confirm(tr("Keine Faktoren gemessen: erst „unbelastet“ und „belastet mit 5N“ drücken"));
+        return;
+    }
+    const bool hidden = ui->pressure3->text() == tr("-");
+    const bool suspicious = calibrationLooksWrong();
+    if (hidden || suspicious)
+        askBeforeSaving(hidden, suspicious);
+    else
+        saveCalibration();
+}
+
+// Not a nested event loop: the polling, the bus and a stop signal go on
+// while the question waits. A new device session closes it unanswered.
+void MainWindow::askBeforeSaving(bool hidden, bool suspicious)
+{
+    if (calibrationQuestion) {
+        calibrationQuestion->raise();
+        return;
+    }
+    QStringList text;
+    if (hidden)
+        text << tr("Die Faktoren werden nicht angezeigt.");
+    if (suspicious)
+        text << tr("Die Last hat die Sensorwerte nicht erhöht (Sensor 1: %1 → %2, Sensor 2: %3 → %4).")
+                    .arg(unstressedRaw1).arg(stressedRaw1).arg(unstressedRaw2).arg(stressedRaw2);
+    text << tr("Diese Faktoren, gemessen um %1, in das Gerät schreiben?")
+                .arg(factorsMeasuredAt.toString(QStringLiteral("HH:mm:ss")));
+    text << QStringLiteral("gucPressureSens1Mul %1\ngucPressureSens1Div %2\ngucPressureCalMul %3\ngucPressureCalDiv %4")
+                .arg(sens1Mul).arg(sens1Div).arg(calMul).arg(calDiv);
+    calibrationQuestion = new QMessageBox(QMessageBox::Question, tr("Kalibrierung speichern"), text.join(QLatin1String("\n\n")),
+                                          QMessageBox::Yes | QMessageBox::No, this);
+    calibrationQuestion->setDefaultButton(QMessageBox::No);
+    calibrationQuestion->setAttribute(Qt::WA_DeleteOnClose);
+    connect(calibrationQuestion, &QMessageBox::finished, this, [this](int answer) {
+        if (answer == QMessageBox::Yes)
+            saveCalibration();
+        else
+            confirm(tr("Kalibrierung nicht gesendet"));
+    });
+    calibrationQuestion->open();
 }
 
 // The low byte of each factor.
-void MainWindow::on_pressureCalibSave_clicked()
+void MainWindow::saveCalibration()
 {
     const char factors[] = {char(sens1Mul), char(sens1Div), char(calMul), char(calDiv)};
     sendCalibration(tr("speichern"), {sens1Mul, sens1Div, calMul, calDiv},
-                    protocol::bytes(protocol::calibrationHead).toByteArray() + QByteArray(factors, sizeof factors));
+                    protocol::bytes(protocol::calibrationHead).toByteArray() + QByteArray(factors, sizeof factors),
+                    tr("Kalibrierung gesendet (Faktoren %1/%2/%3/%4)").arg(sens1Mul).arg(sens1Div).arg(calMul).arg(calDiv));
 }
 
 void MainWindow::on_pressureReset_clicked()
@@ -129,12 +188,14 @@ void MainWindow::on_pressureReset_clicked()
     std::array<quint16, 4> factors;
     for (int i = 0; i < 4; ++i)
         factors[i] = quint8(message.at(message.size() - 4 + i));
-    sendCalibration(tr("zurücksetzen"), factors, message);
+    sendCalibration(tr("zurücksetzen"), factors, message,
+                    tr("Kalibrierung zurückgesetzt (Faktoren %1/%2/%3/%4)").arg(factors[0]).arg(factors[1]).arg(factors[2]).arg(factors[3]));
 }
 
-void MainWindow::sendCalibration(const QString &action, const std::array<quint16, 4> &factors, const QByteArray &message)
+void MainWindow::sendCalibration(const QString &action, const std::array<quint16, 4> &factors, const QByteArray &message,
+                                 const QString &what)
 {
     calibrationRecord.add({QDateTime::currentDateTime(), channelName, action,
                            {unstressedRaw1, unstressedRaw2, stressedRaw1, stressedRaw2}, factors, message});
-    isotp.send(message);
+    transfers.send(message, what);
 }

@@ -5,12 +5,17 @@
 #include "can/canchannelselectdlg.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStandardPaths>
+
+namespace {
+constexpr int confirmationMs = 5000;
+} // namespace
 
 // The session around the device functions: which channel the console is on,
 // switched and reopened without a restart, and the recording of its frames.
@@ -32,7 +37,7 @@ void MainWindow::setUpSessionMenus()
     updateSessionActions();
 }
 
-bool MainWindow::openChannel(int index)
+bool MainWindow::openChannel(int index, const QString &done)
 {
     can.close();
     channelIndex = index;
@@ -45,18 +50,42 @@ bool MainWindow::openChannel(int index)
     }
     recorder.setInterface(channelName);
     const bool open = can.open(index, 500000, QStringLiteral("KORVEL-Console"));
-    // The device on another bus, or the same one reset, will not finish the
-    // message it was being sent; the next one goes to the new channel.
-    isotp.abandon();
+    if (open && !done.isEmpty())
+        confirm(done);
+    // Said after the channel, so that a calibration given up is not hidden by it.
+    startDeviceSession();
     updateBusStatus();
     updateSessionActions();
     return open;
 }
 
-void MainWindow::openChannelOrSay(int index)
+void MainWindow::openChannelOrSay(int index, const QString &done)
 {
-    if (!openChannel(index))
+    if (!openChannel(index, done))
         QMessageBox::critical(this, tr("CAN Fehler"), tr("Konnte CAN Kanal nicht aktivieren!"));
+}
+
+// Whatever port opens now may lead to another device, or to the same one
+// reset: nothing measured before may be written into it.
+void MainWindow::startDeviceSession()
+{
+    if (calibrationQuestion)
+        calibrationQuestion->done(QMessageBox::No);
+    isotp.abandon(tr("Kanal neu geöffnet"));
+    pressureCali = pressureRaw1 = pressureRaw2 = 0;
+    unstressedRaw1 = unstressedRaw2 = stressedRaw1 = stressedRaw2 = 0;
+    sens1Mul = sens1Div = calMul = calDiv = 1;
+    factorsMeasured = false;
+    for (QLabel *label : {ui->pressure0, ui->pressure1, ui->pressure2, ui->pressure3, ui->pressure4,
+                          ui->pressure5, ui->pressure6})
+        label->setText(tr("-"));
+    calibrationWarning->hide();
+    replyWatch.reset();
+}
+
+void MainWindow::confirm(const QString &text)
+{
+    ui->statusBar->showMessage(text, confirmationMs);
 }
 
 bool MainWindow::isChannelOpen()
@@ -74,19 +103,20 @@ void MainWindow::switchChannel()
         system->addNewAdapters();
     CANChannelSelectDlg dialog(&can, this);
     if (dialog.exec() == QDialog::Accepted)
-        openChannelOrSay(dialog.selectedChannel());
+        openChannelOrSay(dialog.selectedChannel(), tr("Kanal gewechselt"));
 }
 
 void MainWindow::reconnect()
 {
     if (channelIndex >= 0)
-        openChannelOrSay(channelIndex);
+        openChannelOrSay(channelIndex, tr("Neu verbunden"));
 }
 
 bool MainWindow::startRecording(const QString &path, QString *error)
 {
     if (!recorder.start(path, error))
         return false;
+    confirm(tr("Aufzeichnung läuft: %1").arg(QDir::toNativeSeparators(path)));
     updateBusStatus();
     updateSessionActions();
     return true;
@@ -107,6 +137,7 @@ void MainWindow::askForRecording()
 void MainWindow::stopRecording()
 {
     recorder.stop();
+    confirm(tr("Aufzeichnung beendet: %1, %2 Frames").arg(QDir::toNativeSeparators(recorder.path()), QLocale().toString(recorder.frames())));
     updateBusStatus();
     updateSessionActions();
 }

@@ -3,11 +3,21 @@
 
 #include "protocol/deviceprotocol.h"
 
+#include <QStatusBar>
+
 // The touchpad's raw matrix, fetched four bytes at a time. Unanswered
-// requests are resent every 50 ms (copy) or 30 ms (data) until an answer comes.
+// requests are resent every 50 ms (copy) or 30 ms (data) until an answer
+// comes, or for 2 s: a device that stays silent so long is given up on, and
+// asked again after a pause while the box is ticked, so that the download
+// picks up when it comes back.
 namespace {
 constexpr int copyResendMs = 50;
 constexpr int dataResendMs = 30;
+constexpr int giveUpMs = 2000;
+constexpr int restartPauseMs = 1000;
+// The title follows the position, but a fast device must not cost a repaint
+// of the group box for every reply.
+constexpr int titleIntervalMs = 100;
 } // namespace
 
 void MainWindow::on_readTPraw_clicked()
@@ -29,9 +39,32 @@ void MainWindow::on_readTPraw_clicked()
 void MainWindow::startTPRaw()
 {
     tpRawState = TPRawInit;
+    tpRawAnswered.start();
+    tpRawTitled.start();
     requestTPRawCopy();
     tpRawTimer.start(copyResendMs);
     updateTPRawTitle();
+}
+
+// The pause after a download given up has passed.
+void MainWindow::restartTPRaw()
+{
+    if (ui->readTPraw->isChecked() && tpRawState == TPRawIdle)
+        startTPRaw();
+}
+
+void MainWindow::giveUpTPRaw()
+{
+    tpRawState = TPRawIdle;
+    tpRawTimer.stop();
+    updateTPRawTitle();
+    const bool again = ui->readTPraw->isChecked();
+    if (again)
+        tpRawRestartTimer.start(restartPauseMs);
+    ui->statusBar->showMessage(again ? tr("Touchpad-Download abgebrochen: keine Antwort seit %1 s, neuer Versuch in %2 s")
+                                           .arg(giveUpMs / 1000).arg(restartPauseMs / 1000)
+                                     : tr("Touchpad-Download abgebrochen: keine Antwort seit %1 s").arg(giveUpMs / 1000),
+                               10000);
 }
 
 void MainWindow::requestTPRawCopy()
@@ -52,6 +85,7 @@ void MainWindow::handleTPRawHeader(const quint8 *data)
     tpRawRow = 0;
     tpRawCol = 0;
     tpRawState = TPRawDownload;
+    tpRawAnswered.start();
     tpRawTimer.start(dataResendMs);
     requestTPRawDownload();
 }
@@ -71,6 +105,11 @@ void MainWindow::handleTPRawData(const quint8 *data)
             tpRawCol = 0;
         }
     }
+    tpRawAnswered.start();
+    if (tpRawTitled.hasExpired(titleIntervalMs)) {
+        tpRawTitled.start();
+        updateTPRawTitle();
+    }
     tpRawTimer.start(dataResendMs);
     requestTPRawDownload();
 }
@@ -87,6 +126,10 @@ void MainWindow::finishTPRaw()
 
 void MainWindow::advanceTPRaw()
 {
+    if (tpRawState != TPRawIdle && tpRawAnswered.hasExpired(giveUpMs)) {
+        giveUpTPRaw();
+        return;
+    }
     switch (tpRawState) {
     case TPRawInit:
         requestTPRawCopy();

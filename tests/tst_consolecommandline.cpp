@@ -49,6 +49,43 @@ private slots:
         QVERIFY(QString::fromLocal8Bit(console.readAllStandardError()).endsWith(err));
     }
 
+    // SIGINT and SIGTERM end the console with 0 from its channel dialog, before
+    // the window is there, as from its running window; never a spin.
+    void shouldEndOnAStopSignal_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("SIGTERM in the channel dialog") << int(SIGTERM) << QStringList();
+        QTest::newRow("SIGINT in the channel dialog") << int(SIGINT) << QStringList();
+        QTest::newRow("SIGTERM while running") << int(SIGTERM) << QStringList{"--channel", "Korvel-Simulator"};
+    }
+
+    void shouldEndOnAStopSignal()
+    {
+        QFETCH(int, signal);
+        QFETCH(QStringList, arguments);
+
+        QProcess console;
+        console.start(QStringLiteral(KORVEL_CONSOLE), arguments);
+        QVERIFY(console.waitForStarted());
+        // Caught once the console watches both; then a moment for its window or dialog.
+        const QString status = QStringLiteral("/proc/%1/status").arg(console.processId());
+        QVERIFY(QTest::qWaitFor([&] {
+            QFile file(status);
+            quint64 mask = 0;
+            for (const QByteArray &line : file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>()) {
+                if (line.startsWith("SigCgt:"))
+                    mask = line.mid(7).trimmed().toULongLong(nullptr, 16);
+            }
+            return (mask >> (SIGINT - 1) & 1) && (mask >> (SIGTERM - 1) & 1);
+        }, 20000));
+        QTest::qWait(500);
+        ::kill(pid_t(console.processId()), signal);
+        QVERIFY(console.waitForFinished(10000));
+        QVERIFY(console.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(console.exitCode(), 0);
+    }
+
     // Recording on the virtual bus until stopped as a test bench stops it:
     // every line read back by python-can's log reader as the frame sent.
     void shouldRecordUntilStopped()

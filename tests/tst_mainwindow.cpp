@@ -3,12 +3,15 @@
 #include "monitor/canviewer.h"
 #include "monitor/canwindow.h"
 #include "monitor/pressurechart.h"
+#include "sim/faultylink.h"
 #include "sim/korveldevice.h"
 #include "support/grid.h"
 #include "support/startconsole.h"
 #include "support/tracecapture.h"
 #include "ui_mainwindow.h"
 
+#include <QMessageBox>
+#include <QTemporaryDir>
 #include <QtTest>
 
 // The console on a scripted bus: the frames it puts on the bus and what it
@@ -106,7 +109,9 @@ private slots:
 
     // Snapshots of raw1 and raw2 in hex, none taken if empty; then the button
     // sends the ISO-TP message, whole once the device has granted it, and the
-    // record gets a line with the outcome, written at the latest as the console ends.
+    // record gets a line with the outcome, written at the latest as the console
+    // ends; the status bar says what became of it. Factors that look wrong
+    // are written once the question is answered "Ja".
     void shouldComputeWriteAndRecordCalibration_data()
     {
         QTest::addColumn<QString>("unloaded");
@@ -114,38 +119,47 @@ private slots:
         QTest::addColumn<QString>("factors");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("record");  // the line after time and channel; empty: it cannot be written
+        QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("reply");   // the device's flow control, if any
         QTest::addColumn<QStringList>("trace");
 
         const auto row = [](const char *name, const char *unloaded, const char *loaded, const char *factors,
-                            const char *message, const QString &record, const QStringList &trace = {},
-                            const char *button = "pressureCalibSave", const char *reply = "3000000000000000") {
+                            const char *message, const QString &record, const QString &status,
+                            const QStringList &trace = {}, const char *button = "pressureCalibSave",
+                            const char *reply = "3000000000000000") {
             QTest::newRow(name) << QString(unloaded) << QString(loaded) << QString(factors) << QString(message)
-                                << record << QString(button) << QString(reply) << trace;
+                                << record << status << QString(button) << QString(reply) << trace;
         };
         const QString saved = QStringLiteral("speichern,1000,1000,2000,1800,200,250,156,4,C8 02 11 10 32 1E C8 FA 9C 04,");
         const QString reset = QStringLiteral("zurücksetzen,1000,1000,2000,1800,1,1,1,1,C8 02 11 10 FF 00 01 01 01 01,");
+        const QString sent = QStringLiteral("Kalibrierung gesendet (Faktoren 200/250/156/4)");
+        const QString neutral = QStringLiteral("Kalibrierung zurückgesetzt (Faktoren 1/1/1/1)");
         row("1000/1000 to 2000/1800", "03e803e8", "07d00708", "200|250|156|4", "c8021110321ec8fa9c04",
-            saved + "gesendet", {"-> 200.000000 / 200.000000  l/r", "-> 4.882813 / 156.250000  cal (800)"});
-        row("one delta of 256", "00000000", "00000100", "128|1|200|19", "c8021110321e8001c813",
-            "speichern,0,0,0,256,128,1,200,19,C8 02 11 10 32 1E 80 01 C8 13,gesendet");
+            saved + "gesendet", sent + ": übertragen",
+            {"-> 200.000000 / 200.000000  l/r", "-> 4.882813 / 156.250000  cal (800)"});
+        row("one delta of 256, asked", "00000000", "00000100", "128|1|200|19", "c8021110321e8001c813",
+            "speichern,0,0,0,256,128,1,200,19,C8 02 11 10 32 1E 80 01 C8 13,gesendet",
+            "Kalibrierung gesendet (Faktoren 128/1/200/19): übertragen");
         row("largest deltas", "00000000", "ffffffff", "255|255|199|1", "c8021110321effffc701",
-            "speichern,0,0,65535,65535,255,255,199,1,C8 02 11 10 32 1E FF FF C7 01,gesendet");
-        row("only unloaded", "03e803e8", "", "65286|65286|65341|4", "c8021110321e06063d04",
-            "speichern,1000,1000,0,0,65286,65286,65341,4,C8 02 11 10 32 1E 06 06 3D 04,gesendet");
-        row("save before calibrating", "", "", "-|-|-|-", "c8021110321e01010101",
-            "speichern,0,0,0,0,1,1,1,1,C8 02 11 10 32 1E 01 01 01 01,gesendet");
+            "speichern,0,0,65535,65535,255,255,199,1,C8 02 11 10 32 1E FF FF C7 01,gesendet",
+            "Kalibrierung gesendet (Faktoren 255/255/199/1): übertragen");
+        row("only unloaded, asked", "03e803e8", "", "65286|65286|65341|4", "c8021110321e06063d04",
+            "speichern,1000,1000,0,0,65286,65286,65341,4,C8 02 11 10 32 1E 06 06 3D 04,gesendet",
+            "Kalibrierung gesendet (Faktoren 65286/65286/65341/4): übertragen");
         // "-": the snapshot taken before any reply, of zeros.
         row("unloaded before any reply", "-", "00020002", "2|2|12|156", "c8021110321e02020c9c",
-            "speichern,0,0,2,2,2,2,12,156,C8 02 11 10 32 1E 02 02 0C 9C,gesendet");
+            "speichern,0,0,2,2,2,2,12,156,C8 02 11 10 32 1E 02 02 0C 9C,gesendet",
+            "Kalibrierung gesendet (Faktoren 2/2/12/156): übertragen");
         row("reset", "03e803e8", "07d00708", "200|250|156|4", "c8021110ff0001010101",
-            reset + "gesendet", {}, "pressureReset");
+            reset + "gesendet", neutral + ": übertragen", {}, "pressureReset");
         row("overflow from the device", "03e803e8", "07d00708", "200|250|156|4", "c8021110321ec8fa9c04",
-            saved + "abgebrochen", {}, "pressureCalibSave", "3200000000000000");
+            saved + "abgebrochen", sent + ": abgebrochen: das Gerät meldet Überlauf", {}, "pressureCalibSave",
+            "3200000000000000");
         row("console ended first", "03e803e8", "07d00708", "200|250|156|4", "c8021110ff0001010101",
-            reset + "ausstehend", {}, "pressureReset", "");
-        row("unwritable", "03e803e8", "07d00708", "200|250|156|4", "c8021110321ec8fa9c04", "");
+            reset + "ausstehend", neutral, {}, "pressureReset", "");
+        row("unwritable", "03e803e8", "07d00708", "200|250|156|4", "c8021110321ec8fa9c04", "",
+            "Kalibrierprotokoll %1 nicht geschrieben: Is a directory");
     }
 
     void shouldComputeWriteAndRecordCalibration()
@@ -155,6 +169,7 @@ private slots:
         QFETCH(QString, factors);
         QFETCH(QString, message);
         QFETCH(QString, record);
+        QFETCH(QString, status);
         QFETCH(QString, button);
         QFETCH(QString, reply);
         QFETCH(QStringList, trace);
@@ -174,8 +189,12 @@ private slots:
         }
         if (!trace.isEmpty())
             QCOMPARE(traced.lines().filter(QStringLiteral("-> ")).mid(2), trace);
+        const bool asked = QByteArray(QTest::currentDataTag()).contains("asked");
+        QCOMPARE(console.window->findChild<QLabel *>(QStringLiteral("calibrationWarning"))->isVisible(), asked);
 
         console.window->findChild<QPushButton *>(button)->click();
+        QCOMPARE(bool(console.window->findChild<QMessageBox *>()), asked);
+        tests::answerModal(QDialogButtonBox::Yes);
         if (!reply.isEmpty())
             console.receive(reply, 0x17FAF073);
         const bool continued = reply.startsWith(QLatin1String("30"));
@@ -185,11 +204,9 @@ private slots:
                                               "17f873f0: 21" + message.mid(12) + "aaaaaa"}.mid(0, continued ? 2 : 1)));
         QCOMPARE((QStringList{ui(console).pressure3->text(), ui(console).pressure4->text(),
                               ui(console).pressure5->text(), ui(console).pressure6->text()}.join('|')), factors);
-        if (record.isEmpty()) {
-            QCOMPARE(ui(console).statusBar->currentMessage(),
-                     QStringLiteral("Kalibrierprotokoll %1 nicht geschrieben: Is a directory").arg(path));
+        QCOMPARE(ui(console).statusBar->currentMessage(), status.arg(path));
+        if (record.isEmpty())
             return;
-        }
         console.window.reset();
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -199,8 +216,52 @@ private slots:
                                 "sens1Mul,sens1Div,calMul,calDiv,Bytes,Ergebnis\nCAN 1,") + record + QLatin1Char('\n'));
     }
 
+    // Factors the engineer does not see, or none measured on this device:
+    // the question names them, and only "Ja" writes them.
+    void shouldWriteOnlyFactorsShownOrConfirmed_data()
+    {
+        QTest::addColumn<QString>("before");  // "hidden": reading switched off and on; "none": no snapshot
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("hidden, Ja") << "hidden" << int(QDialogButtonBox::Yes)
+                                    << "Kalibrierung gesendet (Faktoren 200/250/156/4)";
+        QTest::newRow("hidden, Nein") << "hidden" << int(QDialogButtonBox::No) << "Kalibrierung nicht gesendet";
+        QTest::newRow("none measured") << "none" << 0
+                                       << "Keine Faktoren gemessen: erst „unbelastet“ und „belastet mit 5N“ drücken";
+    }
+
+    void shouldWriteOnlyFactorsShownOrConfirmed()
+    {
+        QFETCH(QString, before);
+        QFETCH(int, answer);
+        QFETCH(QString, status);
+
+        tests::ScriptedConsole console;
+        tests::toggle(ui(console).readPressureSensors, true);
+        if (before == "hidden") {
+            console.receive("2001000003e803e8");
+            ui(console).pressureUnstressed->click();
+            console.receive("2001000007d00708");
+            ui(console).pressureStressed->click();
+            tests::toggle(ui(console).readPressureSensors, false);
+            tests::toggle(ui(console).readPressureSensors, true);
+        }
+        ui(console).pressureCalibSave->click();
+        const auto *question = console.window->findChild<QMessageBox *>();
+        QCOMPARE(bool(question), answer != 0);
+        if (question) {
+            QVERIFY(question->text().contains(QStringLiteral("gucPressureSens1Mul 200\ngucPressureSens1Div 250\n"
+                                                             "gucPressureCalMul 156\ngucPressureCalDiv 4")));
+            QVERIFY(question->text().contains(QRegularExpression(QStringLiteral("gemessen um \\d\\d:\\d\\d:\\d\\d"))));
+            tests::answerModal(QDialogButtonBox::StandardButton(answer));
+        }
+        QCOMPARE(console.sent(), answer == QDialogButtonBox::Yes ? QStringList{"17f873f0: 100ac8021110321e"} : QStringList{});
+        QCOMPARE(ui(console).statusBar->currentMessage(), status);
+    }
+
     // Steps: check, uncheck, tick (the resend timer fires), rx <reply>,
-    // sent <request>|none, title <suffix>, timer <ms>|off, shown <rows>x<columns> <bytes>.
+    // sent <request>|none, title <suffix>, timer <ms>|off, shown <rows>x<columns> <bytes>,
+    // sleep <ms> (time passes, no timer fires), restart (the pause after giving up ends).
     void shouldDownloadTouchpadMatrix_data()
     {
         QTest::addColumn<QStringList>("steps");
@@ -219,6 +280,15 @@ private slots:
             "check", "rx 20020005", "tick", "title  (100%)", "rx 20030000eeeeeeee", "shown 0x5 "};
         QTest::newRow("unchecked while waiting for the header") << QStringList{
             "check", "uncheck", "title ", "timer off", "rx 20020203", "sent 2002", "sent none"};
+        QTest::newRow("title follows the position") << QStringList{
+            "check", "rx 20020303", "sleep 150", "rx 2003000001020304", "title  (66%)"};
+        QTest::newRow("given up after 2 s, asked again after a pause") << QStringList{
+            "check", "rx 20020303", "sent 2002", "sent 20030000", "sleep 1500", "tick", "sent 20030000",
+            "rx 2003000001020304", "sent 20030101", "sleep 1500", "tick", "sent 20030101", "sleep 600", "tick",
+            "sent none", "title ", "timer off", "restart", "sent 2002", "title  (init)", "timer 50"};
+        QTest::newRow("given up unticked, nothing more") << QStringList{
+            "check", "rx 20020303", "uncheck", "sleep 2100", "tick", "title ", "restart", "sent 2002",
+            "sent 20030000", "sent none"};
     }
 
     void shouldDownloadTouchpadMatrix()
@@ -236,6 +306,11 @@ private slots:
                 tests::toggle(ui(console).readTPraw, verb == "check");
             } else if (verb == "tick") {
                 QVERIFY(QMetaObject::invokeMethod(console.window.get(), "advanceTPRaw"));
+            } else if (verb == "sleep") {
+                QThread::msleep(arg.toULong());
+            } else if (verb == "restart") {
+                QVERIFY(shown.tpRawRestartTimer.isActive() == ui(console).readTPraw->isChecked());
+                QVERIFY(QMetaObject::invokeMethod(console.window.get(), "restartTPRaw"));
             } else if (verb == "rx") {
                 console.receive(arg.leftJustified(16, '0'));
             } else if (verb == "sent") {
@@ -251,6 +326,77 @@ private slots:
                 QVERIFY(tests::showsMatrix(*ui(console).touchview, size[0].toInt(), size[1].toInt(), values));
             }
         }
+    }
+
+    // Every action says in the status bar what it did.
+    void shouldConfirmEachAction_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("status");  // %1: the file written
+        QTest::newRow("TP diagnosis") << "activateTPDiag" << "TP-Diagnose gesendet: übertragen";
+        QTest::newRow("matrix copied") << "copy" << "Matrix kopiert (14 × 24)";
+        QTest::newRow("matrix saved") << "save" << "Matrix gespeichert: %1";
+        QTest::newRow("reconnected") << "reconnect" << "Neu verbunden";
+        QTest::newRow("recording ended") << "record" << "Aufzeichnung beendet: %1, 2 Frames";
+    }
+
+    void shouldConfirmEachAction()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, status);
+
+        tests::ScriptedConsole console;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(action == "save" ? "matrix.csv" : "session.log");
+        Touchview &grid = *ui(console).touchview;
+        grid.setData(14, 24, QByteArray(14 * 24, 1));
+        QString error;
+        if (action == "activateTPDiag") {
+            ui(console).activateTPDiag->click();
+        } else if (action == "copy") {
+            grid.copy();
+        } else if (action == "save") {
+            QVERIFY(grid.save(path, &error));
+        } else if (action == "reconnect") {
+            QVERIFY(QMetaObject::invokeMethod(console.window.get(), "reconnect"));
+        } else {
+            QVERIFY(console.window->startRecording(path, &error));
+            console.receive(QStringLiteral("2001000000000000"));
+            console.receive(QStringLiteral("2001000000000000"));
+            QVERIFY(QMetaObject::invokeMethod(console.window.get(), "stopRecording"));
+        }
+        QCOMPARE(ui(console).statusBar->currentMessage(), status.arg(path));
+    }
+
+    // In real time, on the simulated device: a device that stops hearing the
+    // console is shown silent within 1.5 s, its download is given up after
+    // 2 s, and once it hears again the download starts anew and ends.
+    void shouldShowASilentDeviceAndDownloadAgainWhenItAnswers()
+    {
+        tests::SimulatedConsole console;
+        console.devices[0]->setMatrixSize(20, 20);
+        MainWindow &window = *console.window;
+        const QLabel *deviceState = window.findChild<QLabel *>(QStringLiteral("deviceState"));
+        tests::toggle(window.ui->readPressureSensors, true);
+        tests::toggle(window.ui->readTPraw, true);
+        QTRY_VERIFY(window.tpRawState == MainWindow::TPRawDownload && window.tpRawRow >= 2);
+
+        console.links[0]->setIncomingDropRate(1);
+        QElapsedTimer silence;
+        silence.start();
+        QTRY_VERIFY_WITH_TIMEOUT(deviceState->isVisible(), 1500);
+        QVERIFY(silence.elapsed() >= app::ReplyWatch::silenceMs);
+        QCOMPARE(deviceState->text(), QStringLiteral("Gerät antwortet nicht"));
+        QTRY_COMPARE_WITH_TIMEOUT(window.tpRawState, int(MainWindow::TPRawIdle), 3000);
+        QVERIFY(silence.elapsed() >= 2000);
+        QCOMPARE(window.ui->statusBar->currentMessage(),
+                 QStringLiteral("Touchpad-Download abgebrochen: keine Antwort seit 2 s, neuer Versuch in 1 s"));
+
+        QSignalSpy copies(console.devices[0], &sim::KorvelDevice::snapshotTaken);
+        console.links[0]->setIncomingDropRate(0);
+        QTRY_VERIFY(!deviceState->isVisible());
+        // The copy after the pause, then the next one, asked for once that download ended.
+        QTRY_VERIFY_WITH_TIMEOUT(copies.size() >= 2, 10000);
     }
 
     // The button opens and closes the activity window; closing the window

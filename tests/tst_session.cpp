@@ -16,7 +16,9 @@ class TestSession : public QObject
 
 private slots:
     // NMH, polling and the activity window carry on; a calibration still
-    // being sent to the device is given up on another or a reopened port.
+    // being sent to the device is given up on another or a reopened port,
+    // and what was measured on the device before is forgotten, so that the
+    // next save writes nothing.
     void shouldCarryOnOverASwitch_data()
     {
         QTest::addColumn<int>("row");  // can<row> picked in the dialog; -1 Cancel, -2 "Neu verbinden"
@@ -36,6 +38,10 @@ private slots:
         window.ui->sendNMH->click();
         tests::toggle(window.ui->readPressureSensors, true);
         window.ui->showCANView->click();
+        console.receive(QStringLiteral("2001000003e803e8"));
+        window.ui->pressureUnstressed->click();
+        console.receive(QStringLiteral("2001000007d00708"));
+        window.ui->pressureStressed->click();
         window.ui->pressureCalibSave->click();  // ten bytes: waits for the flow control
 
         QTimer::singleShot(0, [row] {
@@ -46,12 +52,16 @@ private slots:
         QCOMPARE(window.findChild<QLabel *>(QStringLiteral("busState"))->text(),
                  QStringLiteral("virtualcan can%1 · verbunden").arg(bus));
         QCOMPARE(window.ui->statusBar->currentMessage(),
-                 row == -1 ? QString() : QStringLiteral("Übertragung an das Gerät abgebrochen"));
+                 "Kalibrierung gesendet (Faktoren 200/250/156/4)"
+                     + QString(row == -1 ? "" : ": abgebrochen: Kanal neu geöffnet"));
+        QCOMPARE(window.ui->pressure3->text(), row == -1 ? "200" : "-");
         QVERIFY(window.nmhTimer.isActive() && window.pressureTimer.isActive() && window.canWindow);
 
         console.sent();  // what went out before, on the first bus
         QVERIFY(QMetaObject::invokeMethod(&window, "sendNMH"));
         QVERIFY(QMetaObject::invokeMethod(&window, "requestPressureSensorRawData"));
+        window.ui->pressureCalibSave->click();  // on the old port, it waits behind the first
+        console.receive(QStringLiteral("3000000000000000"), 0x17FAF073);  // granted to none on a new one
         QCOMPARE(console.buses[bus]->written.size(), 2);
         QCOMPARE(console.buses[1 - bus]->written.size(), 0);
     }
@@ -70,6 +80,36 @@ private slots:
         answering.start(10);
         QVERIFY(QMetaObject::invokeMethod(console.window.get(), "askForRecording"));
         QVERIFY(box.isEmpty() && !console.window->recorder.isRecording());
+    }
+
+    // Factors measured on one device are never written into the next: after
+    // a switch the save has nothing to write, and the next message the
+    // second device gets is the one sent after it.
+    void shouldWriteNothingMeasuredOnOneDeviceIntoAnother()
+    {
+        tests::SimulatedConsole console(2);
+        MainWindow &window = *console.window;
+        tests::toggle(window.ui->readPressureSensors, true);
+        for (const auto &[newtons, snapshot] : {std::pair(0.0, window.ui->pressureUnstressed),
+                                                std::pair(5.0, window.ui->pressureStressed)}) {
+            console.devices[0]->holdForce(newtons);
+            QTRY_COMPARE(window.ui->pressure1->text(), QString::number(console.devices[0]->pressureValues()[1]));
+            snapshot->click();
+        }
+        window.ui->pressureCalibSave->click();
+        QTRY_COMPARE(console.devices[0]->receivedMessages().size(), 1);
+
+        QTimer::singleShot(0, [] {  // both are named alike: the second row
+            QApplication::activeModalWidget()->findChild<QListWidget *>(QStringLiteral("channels"))->setCurrentRow(1);
+            tests::answerModal(QDialogButtonBox::Ok);
+        });
+        QVERIFY(QMetaObject::invokeMethod(&window, "switchChannel"));
+        for (const QLabel *label : {window.ui->pressure3, window.ui->pressure4, window.ui->pressure5, window.ui->pressure6})
+            QCOMPARE(label->text(), QStringLiteral("-"));
+        window.ui->pressureCalibSave->click();
+        QVERIFY(!window.findChild<QMessageBox *>());
+        window.ui->activateTPDiag->click();
+        QTRY_COMPARE(console.devices[1]->receivedMessages(), (QList<QByteArray>{QByteArray::fromHex("c80111042020")}));
     }
 
     // The download goes on at the position it had reached, on the device of

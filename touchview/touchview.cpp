@@ -1,6 +1,7 @@
 #include "touchview.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDateTime>
@@ -127,24 +128,39 @@ QString Touchview::text(QChar separator) const
 
 bool Touchview::save(const QString &path, QString *error)
 {
-    QSaveFile file(path);
-    bool written = file.open(QIODevice::WriteOnly);
-    if (written && path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
-        written = file.write(text(QLatin1Char(',')).toUtf8()) >= 0;
-    } else if (written) {
+    QByteArray bytes;
+    if (path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+        bytes = text(QLatin1Char(',')).toUtf8();
+    } else {
         QImage image(size(), QImage::Format_RGB32);
         render(&image);
-        written = image.save(&file, "PNG");
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
     }
-    if (written && file.commit())
+    // Unbuffered, as the commit takes a failed write of Qt's buffer for a
+    // success; written until all is taken, as a write the system cuts short
+    // says only how much it took, and the next one why.
+    QSaveFile file(path);
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    qint64 done = 0;
+    while (written && done < bytes.size()) {
+        const qint64 taken = file.write(bytes.constData() + done, bytes.size() - done);
+        written = taken > 0;
+        done += taken;
+    }
+    if (written && file.commit()) {
+        emit saved(path);
         return true;
+    }
     *error = file.errorString();
     return false;
 }
 
-void Touchview::copy() const
+void Touchview::copy()
 {
     QGuiApplication::clipboard()->setText(text(QLatin1Char('\t')));
+    emit copied(rows, columns);
 }
 
 void Touchview::keepReference()

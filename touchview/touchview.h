@@ -31,7 +31,7 @@ public:
     // when the file cannot be written.
     bool save(const QString &path, QString *error);
     // The values as shown, tab-separated, to the clipboard.
-    void copy() const;
+    void copy();
 
     // Keeps the matrix shown as the reference; the difference view compares with it.
     void keepReference();
@@ -40,6 +40,11 @@ public:
     // colours, while a reference of the same size is kept. Paints before returning.
     void setDifference(bool on);
     bool showsDifference() const;
+
+signals:
+    // What the context menu did, for the window to confirm.
+    void saved(const QString &path);
+    void copied(int rows, int columns);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

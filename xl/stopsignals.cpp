@@ -44,7 +44,14 @@ StopSignals::StopSignals(QObject *parent)
     }
     notifier.setSocket(stopPipe[0]);
     notifier.setEnabled(true);
-    connect(&notifier, &QSocketNotifier::activated, this, &StopSignals::stopRequested);
+    // The bytes are read, or the notifier would fire on every turn of the
+    // loop for as long as nobody ends it.
+    connect(&notifier, &QSocketNotifier::activated, this, [this] {
+        char bytes[64];
+        while (::read(stopPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        emit stopRequested();
+    });
     setStopHandler(onStopSignal);
 }
 

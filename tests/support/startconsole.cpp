@@ -21,7 +21,10 @@ void answerModal(QDialogButtonBox::StandardButton answer, QString *messageBox, c
     if (auto *box = qobject_cast<QMessageBox *>(modal)) {
         if (messageBox)
             *messageBox = box->windowTitle() + QLatin1Char('|') + box->text();
-        box->accept();
+        if (QAbstractButton *button = box->button(QMessageBox::StandardButton(answer)))
+            button->click();
+        else
+            box->accept();
     } else if (modal) {
         if (!channel.isEmpty()) {
             auto *rows = modal->findChild<QListWidget *>(QStringLiteral("channels"));
@@ -101,6 +104,7 @@ SimulatedConsole::SimulatedConsole(int channels)
     for (int i = 0; i < channels; ++i) {
         auto channel = std::make_unique<sim::SimulatorChannel>();
         devices << &channel->device();
+        links << &channel->link();
         devices.last()->setNoise(false);
         driver.addChannel(std::move(channel));
     }

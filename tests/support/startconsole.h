@@ -10,6 +10,7 @@
 #include <memory>
 
 namespace sim {
+class FaultyLink;
 class KorvelDevice;
 } // namespace sim
 
@@ -17,7 +18,8 @@ namespace tests {
 
 // Answers the modal window up now, if any: a channel dialog with the button,
 // after picking the row named channel if one is named (none found: no row,
-// which OK cannot open); a message box accepted, noted as "<title>|<text>".
+// which OK cannot open); a message box with that button clicked, else
+// accepted, noted as "<title>|<text>".
 void answerModal(QDialogButtonBox::StandardButton answer, QString *messageBox = nullptr, const QString &channel = {});
 
 // Starts the console as the user would: every modal window answered so, the
@@ -63,6 +65,7 @@ struct SimulatedConsole
 
     xl::Driver driver;
     QList<sim::KorvelDevice *> devices;
+    QList<sim::FaultyLink *> links;  // each device's way onto its bus
     std::unique_ptr<MainWindow> window;
 };
 
