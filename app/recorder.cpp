@@ -1,11 +1,17 @@
 #include "app/recorder.h"
 
+#include "app/appendlines.h"
+
+#include <QFile>
 #include <QLoggingCategory>
 #include <QRegularExpression>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 Q_LOGGING_CATEGORY(lcRecorder, "korvel.app.recorder")
 
@@ -40,11 +46,12 @@ void Recorder::setInterface(const QString &channelName)
 bool Recorder::start(const QString &path, QString *error)
 {
     stop();
-    file.setFileName(path);
-    // Unbuffered: the buffer here is the only one, so a write error shows
-    // when it is written, not at some later flush of Qt's.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        *error = file.errorString();
+    filePath = path;
+    // The file itself, without a buffer of Qt's: the buffer here is the only
+    // one, and a write that fails tells why, and how much it took.
+    fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *error = qt_error_string(errno);
         return false;
     }
     buffer.resize(bufferSize + size_t(xl::candump::maxLineLength(int(interfaceName.size()))));
@@ -61,9 +68,9 @@ void Recorder::stop()
         return;
     flush();
     flushTimer.stop();
-    if (file.isOpen()) {
-        file.close();
-        qCInfo(lcRecorder) << "recorded" << count << "frames to" << file.fileName();
+    if (isRecording()) {
+        close();
+        qCInfo(lcRecorder) << "recorded" << count << "frames to" << filePath;
     }
 }
 
@@ -88,24 +95,30 @@ void Recorder::flush()
 {
     if (!isRecording())
         return;
-    if (used > 0 && file.write(buffer.data(), qint64(used)) != qint64(used)) {
-        fail(file.errorString());
+    if (const QString reason = appendLines(fd, std::string_view(buffer.data(), used)); !reason.isEmpty()) {
+        fail(reason);
         return;
     }
     used = 0;
     // A file removed while open takes every write and keeps none of it.
     struct stat status = {};
-    if (::fstat(file.handle(), &status) == 0 && status.st_nlink == 0)
+    if (::fstat(fd, &status) == 0 && status.st_nlink == 0)
         fail(tr("die Datei wurde entfernt"));
 }
 
 void Recorder::fail(const QString &reason)
 {
-    qCWarning(lcRecorder) << "recording to" << file.fileName() << "stopped:" << reason;
+    qCWarning(lcRecorder) << "recording to" << filePath << "stopped:" << reason;
     used = 0;
     flushTimer.stop();
-    file.close();
-    emit failed(file.fileName(), reason);
+    close();
+    emit failed(filePath, reason);
+}
+
+void Recorder::close()
+{
+    ::close(fd);
+    fd = -1;
 }
 
 } // namespace app

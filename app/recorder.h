@@ -3,7 +3,6 @@
 #include "can/vectorcan.h"
 #include "xl/candumplog.h"
 
-#include <QFile>
 #include <QObject>
 #include <QTimer>
 
@@ -20,7 +19,8 @@ namespace app {
 // now and then and never one per frame.
 //
 // A write that fails, or a file removed meanwhile, stops the recording:
-// failed() says why, and what was written before stays readable.
+// failed() gives the system's reason, and the file keeps the whole lines
+// written before (app/appendlines.h).
 class Recorder : public QObject
 {
     Q_OBJECT
@@ -38,8 +38,8 @@ public:
     // line at white space; "can0" unless set.
     void setInterface(const QString &channelName);
     void stop();
-    bool isRecording() const { return file.isOpen(); }
-    QString path() const { return file.fileName(); }
+    bool isRecording() const { return fd >= 0; }
+    QString path() const { return filePath; }
     // Frames recorded since the start.
     quint64 frames() const { return count; }
 
@@ -60,8 +60,10 @@ signals:
 
 private:
     void fail(const QString &reason);
+    void close();
 
-    QFile file;
+    QString filePath;
+    int fd = -1;
     std::string interfaceName = "can0";
     std::vector<char> buffer;
     size_t used = 0;
