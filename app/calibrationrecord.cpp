@@ -1,10 +1,18 @@
 #include "app/calibrationrecord.h"
 
+#include "app/appendlines.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QStandardPaths>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 Q_LOGGING_CATEGORY(lcCalibrationRecord, "korvel.app.calibrationrecord")
 
@@ -23,6 +31,38 @@ QString field(const QString &text)
 
 const char header[] = "Zeit,Kanal,Aktion,Roh1 unbelastet,Roh2 unbelastet,Roh1 belastet,Roh2 belastet,"
                       "sens1Mul,sens1Div,calMul,calDiv,Bytes,Ergebnis\n";
+
+// The folder and those above it, as mkdir -p makes them: QDir::mkpath keeps
+// the system's reason to itself, and the open after it would blame a missing
+// folder. Empty, or the reason.
+QString makeFolders(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    for (qsizetype slash = native.indexOf('/', 1);; slash = native.indexOf('/', slash + 1)) {
+        if (::mkdir(native.left(slash < 0 ? native.size() : slash).constData(), 0777) != 0 && errno != EEXIST)
+            return qt_error_string(errno);
+        if (slash < 0)
+            return {};
+    }
+}
+
+// The line appended to the file, after the header if the file is new or
+// empty; empty, or the system's reason.
+QString append(const QString &path, const QByteArray &line)
+{
+    if (const QString reason = makeFolders(QFileInfo(path).absolutePath()); !reason.isEmpty())
+        return reason;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return qt_error_string(errno);
+    struct stat status = {};
+    const QByteArray lines = ::fstat(fd, &status) == 0 && status.st_size == 0 ? header + line : line;
+    QString reason = appendLines(fd, std::string_view(lines.constData(), size_t(lines.size())));
+    // Where a file system on the network says the write did not reach it.
+    if (::close(fd) != 0 && reason.isEmpty())
+        reason = qt_error_string(errno);
+    return reason;
+}
 
 } // namespace
 
@@ -71,18 +111,10 @@ QString CalibrationRecord::write(const Entry &entry, const QString &outcome)
     for (quint16 value : entry.factors)
         fields << QString::number(value);
     fields << QString::fromLatin1(entry.message.toHex(' ').toUpper()) << outcome;
-    const QByteArray line = fields.join(QLatin1Char(',')).toUtf8() + '\n';
-
-    QDir().mkpath(QFileInfo(filePath).absolutePath());
-    QFile file(filePath);
-    const bool fresh = !file.exists() || file.size() == 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)
-        || (fresh && file.write(header) != qint64(sizeof header - 1)) || file.write(line) != line.size()
-        || !file.flush()) {
-        qCWarning(lcCalibrationRecord, "%s not written: %s", qPrintable(filePath), qPrintable(file.errorString()));
-        return file.errorString();
-    }
-    return {};
+    const QString reason = append(filePath, fields.join(QLatin1Char(',')).toUtf8() + '\n');
+    if (!reason.isEmpty())
+        qCWarning(lcCalibrationRecord, "%s not written: %s", qPrintable(filePath), qPrintable(reason));
+    return reason;
 }
 
 } // namespace app
