@@ -25,7 +25,7 @@ void MainWindow::setUpBusStatus()
             confirm(tr("Gerät antwortet"));
     });
     // Beside the factors it is about, as far as the status bar goes.
-    calibrationWarning = new QLabel(tr("Last hat die Sensorwerte nicht erhöht"), this);
+    calibrationWarning = new QLabel(tr("Achtung: Last hat die Sensorwerte nicht erhöht"), this);
     calibrationWarning->setObjectName(QStringLiteral("calibrationWarning"));
     ui->statusBar->addPermanentWidget(calibrationWarning);
     calibrationWarning->hide();

@@ -161,6 +161,8 @@ void MainWindow::askBeforeSaving(bool hidden, bool suspicious)
                 .arg(sens1Mul).arg(sens1Div).arg(calMul).arg(calDiv);
     calibrationQuestion = new QMessageBox(QMessageBox::Question, tr("Kalibrierung speichern"), text.join(QLatin1String("\n\n")),
                                           QMessageBox::Yes | QMessageBox::No, this);
+    calibrationQuestion->button(QMessageBox::Yes)->setText(tr("Ja"));
+    calibrationQuestion->button(QMessageBox::No)->setText(tr("Nein"));
     calibrationQuestion->setDefaultButton(QMessageBox::No);
     calibrationQuestion->setAttribute(Qt::WA_DeleteOnClose);
     connect(calibrationQuestion, &QMessageBox::finished, this, [this](int answer) {

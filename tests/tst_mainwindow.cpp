@@ -253,6 +253,7 @@ private slots:
             QVERIFY(question->text().contains(QStringLiteral("gucPressureSens1Mul 200\ngucPressureSens1Div 250\n"
                                                              "gucPressureCalMul 156\ngucPressureCalDiv 4")));
             QVERIFY(question->text().contains(QRegularExpression(QStringLiteral("gemessen um \\d\\d:\\d\\d:\\d\\d"))));
+            QCOMPARE(question->button(QMessageBox::Yes)->text() + question->button(QMessageBox::No)->text(), "JaNein");
             tests::answerModal(QDialogButtonBox::StandardButton(answer));
         }
         QCOMPARE(console.sent(), answer == QDialogButtonBox::Yes ? QStringList{"17f873f0: 100ac8021110321e"} : QStringList{});
