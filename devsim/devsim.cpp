@@ -51,10 +51,10 @@ DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
             replay.start();
     });
     connect(&replay, &Replay::finished, this, [this] {
-        QString line = QStringLiteral("replay of %1 done: %2 frames").arg(options.replayFile).arg(replay.played());
+        QString line = QStringLiteral("replay of %1 done: %2 frames").arg(replay.name()).arg(replay.played());
         if (replay.skipped() > 0) {
             QStringList numbers;
-            for (const int number : replay.skippedLines())
+            for (const qint64 number : replay.skippedLines())
                 numbers << QString::number(number);
             if (replay.skipped() > replay.skippedLines().size())
                 numbers << QStringLiteral("…");
@@ -65,6 +65,10 @@ DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
         print(stdout, line);
         if (options.noDevice)
             QCoreApplication::quit();
+    });
+    connect(&replay, &Replay::failed, this, [](const QString &message) {
+        print(stderr, QCoreApplication::applicationName() + QStringLiteral(": ") + message);
+        QCoreApplication::exit(1);
     });
     // The device hears the bus but says nothing, neither frames nor lines.
     node.device().blockSignals(options.noDevice);
@@ -98,8 +102,7 @@ void DevSim::start()
 
     QString error;
     if (!options.replayFile.isEmpty() && !replay.open(options.replayFile, options.speed, &error)) {
-        print(stderr, QStringLiteral("%1: cannot read %2: %3")
-                          .arg(QCoreApplication::applicationName(), options.replayFile, error));
+        print(stderr, QCoreApplication::applicationName() + QStringLiteral(": ") + error);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
         return;

@@ -15,8 +15,8 @@ namespace devsim {
 // with one line on stdout for every ISO-TP message and matrix copy the device
 // takes, so that the user sees what the console wrote; beside it or alone, a
 // log played onto the bus. It ends with 0 on SIGINT or SIGTERM, or at the end
-// of a replay without the device, and with 1 when it cannot read the log, get
-// on the bus or loses it.
+// of a replay without the device, and with 1 when it cannot read the log or
+// refuses it as no text log, cannot get on the bus or loses it.
 class DevSim : public QObject
 {
     Q_OBJECT

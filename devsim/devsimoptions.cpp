@@ -45,9 +45,10 @@ std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments)
                "name", options.device);
     const QCommandLineOption showMatrix(QStringLiteral("show-matrix"),
                                         QStringLiteral("Print each matrix copy's bytes, row by row in hex."));
-    const QCommandLineOption replay(QStringLiteral("replay"),
-                                    QStringLiteral("Play a log in the can-utils text format onto the bus."),
-                                    QStringLiteral("file"));
+    const QCommandLineOption replay(
+        QStringLiteral("replay"),
+        QStringLiteral("Play a log in the can-utils text format onto the bus; - reads standard input."),
+        QStringLiteral("file"));
     const QCommandLineOption speed = valued("speed", "Times the original pace of the replay, above 0.", "x",
                                             QStringLiteral("1"));
     const QCommandLineOption noDevice(QStringLiteral("no-device"),

@@ -24,7 +24,7 @@ struct DevSimOptions
     double duplicateRate = 0;
     int seed = 1;
     bool showMatrix = false;  // each copy's bytes after its line
-    QString replayFile;       // a log to play onto the bus
+    QString replayFile;       // a log to play onto the bus, "-" for standard input
     double speed = 1;         // of the replay, times the original
     bool noDevice = false;    // the replay alone, the device silent
 };

@@ -13,6 +13,10 @@
 #include <csignal>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 void send(QCanBusDevice &bus, quint32 id, const QByteArray &hex)
@@ -33,9 +37,71 @@ QByteArray nextFrame(QCanBusDevice &bus, quint32 id, const QByteArray &head, int
     return {};
 }
 
+// The device's first reply to a pressure request. Until the program's
+// connection has made its way through this process's bus server, a frame may
+// reach nobody: the request goes out again until it is answered.
+QByteArray firstPressureReply(QCanBusDevice &bus)
+{
+    QByteArray pressure;
+    for (int attempt = 0; attempt < 10 && pressure.isEmpty(); ++attempt) {
+        send(bus, protocol::requestId, "2001000000000000");
+        pressure = nextFrame(bus, protocol::responseId, "2001", 1000);
+    }
+    return pressure;
+}
+
 QByteArray nextLine(QProcess &program)
 {
     return QTest::qWaitFor([&] { return program.canReadLine(); }, 10000) ? program.readLine().trimmed() : "nothing";
+}
+
+// A field log's frame, one line.
+const QByteArray frameLine = "(1733580000.300000) can0 7FF#AABB";
+
+// korvel-devsim replaying without the device onto a bus of its own, which a
+// peer joined before, so that it hears every frame played.
+class ReplayBus
+{
+public:
+    bool open(QString *error) { return peer.open(5000, error); }
+
+    void start(QProcess &devsim, const QString &input)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("KORVEL_VIRTUALCAN_PORT"), QString::number(port));
+        devsim.setProcessEnvironment(environment);
+        devsim.start(QStringLiteral(KORVEL_DEVSIM), {"--replay", input, "--speed", "10", "--no-device"});
+    }
+
+    // The frames heard, as "<id> <extended> <data>" in hex, once count have come.
+    QStringList heard(int count)
+    {
+        // Fewer after the wait show in the caller's comparison.
+        (void)QTest::qWaitFor([&] { peer.take(frames, 100); return int(frames.size()) >= count; }, 30000);
+        QStringList lines;
+        for (const xl::wire::Frame &frame : frames)
+            lines << QStringLiteral("%1 %2 %3").arg(frame.id, 0, 16).arg(frame.has(xl::wire::Frame::Extended))
+                         .arg(QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(frame.data.data()), frame.length).toHex()));
+        return lines;
+    }
+
+private:
+    static constexpr quint16 port = 65001;  // a fixed one above the pid-chosen ones
+    xl::VirtualCanLink peer{*xl::parseVirtualCanAddress(QStringLiteral("tcp://127.0.0.1:%1/can0").arg(port))};
+    std::vector<xl::wire::Frame> frames;
+};
+
+// The highest resident memory of a process so far, in KiB.
+qint64 peakKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
 }
 
 } // namespace
@@ -68,16 +134,8 @@ private slots:
                                                       "1", "--stmin", "241", "--seed", "2", "--show-matrix"});
         QCOMPARE(nextLine(program),
                  "korvel-devsim on virtualcan tcp://127.0.0.1:" + QByteArray::number(port) + "/can0, matrix 0 x 255");
-        // Until the program's connection has made its way through this
-        // process's bus server, a frame may reach nobody: the first request
-        // goes out again until it is answered.
-        QByteArray pressure;
-        for (int attempt = 0; attempt < 10 && pressure.isEmpty(); ++attempt) {
-            send(*bus, protocol::requestId, "2001000000000000");
-            pressure = nextFrame(*bus, protocol::responseId, "2001", 1000);
-        }
         // Unloaded: 1000 and 1200 counts, with the noise the seed draws.
-        QCOMPARE(pressure, QByteArray("2001006403e804b1"));
+        QCOMPARE(firstPressureReply(*bus), QByteArray("2001006403e804b1"));
         QElapsedTimer latency;
         latency.start();
         send(*bus, protocol::requestId, "2002000000000000");
@@ -102,9 +160,11 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");  // how the one line on stderr starts
+        QTest::addColumn<QByteArray>("input");  // on stdin
 
-        const auto row = [](const char *name, const char *arguments, const QString &message) {
-            QTest::newRow(name) << QString(arguments).split(' ') << message;
+        const auto row = [](const char *name, const char *arguments, const QString &message,
+                            const QByteArray &input = {}) {
+            QTest::newRow(name) << QString(arguments).split(' ') << message << input;
         };
         const QString stMin = QStringLiteral("korvel-devsim: --stmin takes a whole number from 0 to 127 or from 241 "
                                              "to 249, not \"%1\"");
@@ -118,6 +178,13 @@ private slots:
         row("can0x", "--device can0x", "korvel-devsim: \"can0x\" is no virtual bus");
         row("replay unreadable", "--replay /nonexistent/field.log",
             "korvel-devsim: cannot read /nonexistent/field.log: No such file or directory\n");
+        row("replay of a folder", "--replay /", "korvel-devsim: cannot read /: Is a directory\n");
+        // Bytes no text log has, even in a line that never ends.
+        row("replay of /dev/zero", "--replay /dev/zero --no-device",
+            "korvel-devsim: /dev/zero is no can-utils text log: binary data in line 1\n");
+        row("replay of a NUL in line 3", "--replay - --no-device",
+            "korvel-devsim: standard input is no can-utils text log: binary data in line 3\n",
+            frameLine + QByteArray("\n\nAB\0CD\n", 8) + frameLine + "\n");
         // PORT: a bus that goes away once the program has joined it.
         row("bus lost", "--device tcp://127.0.0.1:PORT/can0",
             "korvel-devsim: virtualcan tcp://127.0.0.1:PORT/can0: lost the bus: ");
@@ -127,11 +194,14 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
+        QFETCH(QByteArray, input);
         QTcpServer bus;
         QVERIFY(bus.listen(QHostAddress::LocalHost));
         const QString port = QString::number(bus.serverPort());
         QProcess program;
         program.start(QStringLiteral(KORVEL_DEVSIM), arguments.replaceInStrings("PORT", port));
+        program.write(input);
+        program.closeWriteChannel();
         if (message.contains("PORT") && bus.waitForNewConnection(10000))
             delete bus.nextPendingConnection();
         QVERIFY(program.waitForFinished(10000));
@@ -149,42 +219,136 @@ private slots:
         QCOMPARE(open(), before);
     }
 
-    // A log played onto the virtual bus, heard by a peer that joined before:
-    // the frames in their order, the malformed lines counted and named once
-    // at the end; the program ends there without the device.
+    // A log played onto the virtual bus from a file or a pipe, heard by a peer
+    // that joined before: the frames in their order, the malformed lines
+    // counted and named once at the end; the program ends there without the
+    // device.
+    void shouldPlayTheFramesAndNameTheSkippedLines_data()
+    {
+        QTest::addColumn<QString>("source");  // "file", "FIFO" or the argument of --replay
+        QTest::newRow("file") << "file";
+        QTest::newRow("FIFO") << "FIFO";
+        QTest::newRow("standard input") << "-";
+        QTest::newRow("a pipe by its path, as <(...) gives it") << "/dev/stdin";
+    }
+
     void shouldPlayTheFramesAndNameTheSkippedLines()
     {
+        QFETCH(QString, source);
+        const QByteArray log = "(1733580000.000000) can0 1BFF8300#2001000000000000 T\n"
+                               "(1733580000.000100) can0 1BFF8301#garbage R\n"
+                               "\n"
+                               "not a frame at all\n"
+                               "(1733580000.200000) can0 123# R\n"
+                               + frameLine + "\nx\ny\nz\nw\n";
         QTemporaryDir dir;
-        QFile log(dir.filePath(QStringLiteral("field.log")));
-        QVERIFY(log.open(QIODevice::WriteOnly));
-        log.write("(1733580000.000000) can0 1BFF8300#2001000000000000 T\n"
-                  "(1733580000.000100) can0 1BFF8301#garbage R\n"
-                  "\n"
-                  "not a frame at all\n"
-                  "(1733580000.200000) can0 123# R\n"
-                  "(1733580000.300000) can0 7FF#AABB\n"
-                  "x\ny\nz\nw\n");
-        log.close();
+        const QString path = dir.filePath(QStringLiteral("field.log"));
+        if (source == "file") {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(log) == log.size());
+        } else if (source == "FIFO") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        const bool named = source == "file" || source == "FIFO";
 
-        const quint16 port = 65001;  // a fixed one above the pid-chosen ones
+        ReplayBus bus;
         QString error;
-        xl::VirtualCanLink peer(*xl::parseVirtualCanAddress(QStringLiteral("tcp://127.0.0.1:%1/can0").arg(port), &error));
-        QVERIFY2(peer.open(5000, &error), qPrintable(error));
+        QVERIFY2(bus.open(&error), qPrintable(error));
         QProcess devsim;
-        qputenv("KORVEL_VIRTUALCAN_PORT", QByteArray::number(port));
-        devsim.start(QStringLiteral(KORVEL_DEVSIM), {"--replay", log.fileName(), "--speed", "10", "--no-device"});
+        bus.start(devsim, named ? path : source);
+        if (source != "file") {
+            // A pipe's bytes in two writes, the first ending within a line;
+            // the FIFO opened for writing once the program reads it.
+            int fifo = -1;
+            QVERIFY(source != "FIFO" || QTest::qWaitFor([&] {
+                return (fifo = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK)) >= 0;
+            }, 10000));
+            for (const QByteArray &part : {log.left(70), log.mid(70)}) {
+                if (fifo >= 0) {
+                    QCOMPARE(::write(fifo, part.constData(), size_t(part.size())), ssize_t(part.size()));
+                } else {
+                    devsim.write(part);
+                    QVERIFY(devsim.waitForBytesWritten(10000));
+                }
+                QTest::qWait(100);
+            }
+            fifo >= 0 ? void(::close(fifo)) : devsim.closeWriteChannel();
+        }
         QVERIFY(devsim.waitForFinished(20000));
         QCOMPARE(devsim.exitCode(), 0);
+        const QString name = source == "-" ? QStringLiteral("standard input") : named ? path : source;
         QCOMPARE(devsim.readAllStandardOutput().split('\n').value(1),
-                 "replay of " + log.fileName().toLocal8Bit() + " done: 3 frames, 6 malformed lines skipped (lines 2, 4, 7, 8, 9, …)");
+                 "replay of " + name.toLocal8Bit() + " done: 3 frames, 6 malformed lines skipped (lines 2, 4, 7, 8, 9, …)");
+        QCOMPARE(bus.heard(3), QStringList({"1bff8300 1 2001000000000000", "123 0 ", "7ff 0 aabb"}));
+    }
 
-        std::vector<xl::wire::Frame> frames;
-        QVERIFY(QTest::qWaitFor([&] { peer.take(frames, 100); return frames.size() >= 3; }, 10000));
-        QStringList heard;
-        for (const xl::wire::Frame &frame : frames)
-            heard << QStringLiteral("%1 %2 %3").arg(frame.id, 0, 16).arg(frame.has(xl::wire::Frame::Extended))
-                         .arg(QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(frame.data.data()), frame.length).toHex()));
-        QCOMPARE(heard, QStringList({"1bff8300 1 2001000000000000", "123 0 ", "7ff 0 aabb"}));
+    // A line longer than any frame's, 76 bytes before its newline, is skipped
+    // as malformed however long it is, and the frame beside it plays.
+    void shouldSkipLinesTooLongForAFrame_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QByteArray>("done");  // the end of the last line
+
+        const auto padded = [](int length) { return frameLine + QByteArray(length - frameLine.size(), ' '); };
+        QTest::newRow("4 MiB at the end, without newline")
+            << frameLine + "\n" + QByteArray(4 << 20, 'x')
+            << QByteArray("1 frames, 1 malformed lines skipped (lines 2)");
+        QTest::newRow("76 bytes, the last a carriage return") << padded(75) + "\r\n" << QByteArray("1 frames");
+        QTest::newRow("77 bytes") << padded(77) + "\n" + frameLine + "\n"
+                                  << QByteArray("1 frames, 1 malformed lines skipped (lines 1)");
+    }
+
+    void shouldSkipLinesTooLongForAFrame()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(QByteArray, done);
+        ReplayBus bus;
+        QString error;
+        QVERIFY2(bus.open(&error), qPrintable(error));
+        QProcess devsim;
+        bus.start(devsim, QStringLiteral("-"));
+        devsim.write(log);
+        devsim.closeWriteChannel();
+        QVERIFY(devsim.waitForFinished(20000));
+        QCOMPARE(devsim.exitCode(), 0);
+        QCOMPARE(devsim.readAllStandardOutput().split('\n').value(1), "replay of standard input done: " + done);
+        QCOMPARE(bus.heard(1), QStringList{"7ff 0 aabb"});
+    }
+
+    // A line of 64 MiB between two frames costs no more memory than any other.
+    void shouldHoldNoLongLineWhole()
+    {
+        ReplayBus bus;
+        QString error;
+        QVERIFY2(bus.open(&error), qPrintable(error));
+        QProcess devsim;
+        bus.start(devsim, QStringLiteral("-"));
+        QVERIFY(nextLine(devsim).endsWith("replay only"));
+        const qint64 before = peakKiB(devsim.processId());
+        devsim.write(frameLine + "\n" + QByteArray(64 << 20, 'x') + "\n" + frameLine + "\n");
+        QCOMPARE(bus.heard(2).size(), 2);  // the long line read past
+        const qint64 after = peakKiB(devsim.processId());
+        QVERIFY2(before > 0 && after - before < 8 * 1024,
+                 qPrintable(QStringLiteral("%1 KiB, then %2").arg(before).arg(after)));
+        devsim.closeWriteChannel();
+        QVERIFY(devsim.waitForFinished(20000));
+        QCOMPARE(nextLine(devsim),
+                 QByteArray("replay of standard input done: 2 frames, 1 malformed lines skipped (lines 2)"));
+    }
+
+    // Waiting for its input, the program goes on answering on the bus.
+    void shouldAnswerWhileItsInputIsSilent()
+    {
+        QProcess program;
+        program.start(QStringLiteral(KORVEL_DEVSIM), {"--replay", "-"});
+        QVERIFY(nextLine(program).endsWith("matrix 14 x 24"));
+        QVERIFY(!firstPressureReply(*bus).isEmpty());
+        program.write(frameLine + "\n");
+        program.closeWriteChannel();
+        QCOMPARE(nextLine(program), QByteArray("replay of standard input done: 1 frames"));
+        ::kill(pid_t(program.processId()), SIGINT);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 0);
     }
 };
 
