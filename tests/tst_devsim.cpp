@@ -350,6 +350,48 @@ private slots:
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitCode(), 0);
     }
+
+    // Every program of the build answers --help with its usage and refuses an
+    // option it does not know, and does nothing else: no bus joined, no run.
+    void shouldAnswerHelpAndNothingElse_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");  // how stdout starts
+        QTest::addColumn<QString>("err");  // how stderr ends
+
+        for (const QString &program : QStringLiteral(KORVEL_PROGRAMS).split(QLatin1Char(':'))) {
+            const QString name = QFileInfo(program).fileName();
+            QTest::addRow("%s --help", qPrintable(name)) << program << "--help" << 0 << "Usage: " << "";
+            QTest::addRow("%s --bogus", qPrintable(name))
+                << program << "--bogus" << 1 << "" << name + ": Unknown option 'bogus'.\n";
+        }
+    }
+
+    void shouldAnswerHelpAndNothingElse()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, option);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QTcpServer bus;  // where the program would join its bus
+        QVERIFY(bus.listen(QHostAddress::LocalHost));
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("KORVEL_VIRTUALCAN_PORT"), QString::number(bus.serverPort()));
+        process.setProcessEnvironment(environment);
+        process.start(program, {option});
+        QVERIFY(process.waitForFinished(10000));
+        QVERIFY(process.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), exitCode);
+        const QString output = QString::fromLocal8Bit(process.readAllStandardOutput());
+        QVERIFY2(out.isEmpty() ? output.isEmpty() : output.startsWith(out), qPrintable(output));
+        const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(err.isEmpty() ? error.isEmpty() : error.endsWith(err), qPrintable(error));
+        QVERIFY(!bus.waitForNewConnection(100));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDevSim)

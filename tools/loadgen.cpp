@@ -1,6 +1,7 @@
 #include "xl/virtualcanaddress.h"
 #include "xl/virtualcanlink.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -9,25 +10,29 @@
 #include <cstdio>
 #include <cstring>
 
-/*
- * Loads the virtual bus can0 as a busy 500 kbit/s bus does: 8-byte frames on
- * 2,000 standard identifiers, round robin, at a steady rate. More identifiers
- * than standard ones exist are 29-bit ones.
- *
- *   korvel-loadgen <seconds> [frames per second, default 3800] [identifiers, default 2000]
- *
- * Prints "frames sent <n>" at the end.
- */
+// Loads the virtual bus can0 as a busy 500 kbit/s bus does, for scripts/soak.
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("korvel.xl.virtualcan.info=false"));
-    const QStringList args = QCoreApplication::arguments();
-    const int seconds = args.value(1).toInt();
-    const qint64 rate = args.size() > 2 ? args.at(2).toInt() : 3800;
-    const quint32 identifiers = args.size() > 3 ? args.at(3).toUInt() : 2000;
-    if (seconds <= 0 || rate <= 0 || identifiers == 0 || identifiers > 0x20000000) {
-        std::fprintf(stderr, "usage: korvel-loadgen <seconds> [frames per second] [identifiers]\n");
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Loads the virtual bus can0 (port from KORVEL_VIRTUALCAN_PORT) as a busy 500 kbit/s bus does: 8-byte frames "
+        "on 2,000 standard identifiers, round robin, at a steady rate. More identifiers than standard ones exist are "
+        "29-bit ones. Prints \"frames sent <n>\" at the end."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("seconds"), QStringLiteral("How long the load lasts."));
+    parser.addPositionalArgument(QStringLiteral("rate"), QStringLiteral("Frames a second, default 3800."),
+                                 QStringLiteral("[rate]"));
+    parser.addPositionalArgument(QStringLiteral("identifiers"), QStringLiteral("Default 2000, at most 536870912."),
+                                 QStringLiteral("[identifiers]"));
+    parser.process(app);
+    const QStringList args = parser.positionalArguments();
+    const int seconds = args.value(0).toInt();
+    const qint64 rate = args.value(1, QStringLiteral("3800")).toInt();
+    const quint32 identifiers = args.value(2, QStringLiteral("2000")).toUInt();
+    if (args.size() > 3 || seconds <= 0 || rate <= 0 || identifiers == 0 || identifiers > 0x20000000) {
+        std::fputs(qPrintable(parser.helpText()), stderr);
         return 1;
     }
 

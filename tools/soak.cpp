@@ -4,6 +4,7 @@
 #include "app/systemdriver.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -121,36 +122,48 @@ struct Phase
  * touchpad download running and the pressure values read, while korvel-devsim
  * answers and korvel-loadgen fills the bus; both are started here, after the
  * console holds the bus, and so is Qt's canbusutil, listening beside the
- * console, to compare their CPU time with.
- *
- *   korvel-soak <seconds> <korvel-devsim> <korvel-loadgen> [frames per second]
- *   korvel-soak flood <korvel-devsim> <korvel-loadgen>
- *   korvel-soak compare <korvel-devsim> <korvel-loadgen>
- *   korvel-soak record <korvel-devsim> <korvel-loadgen>
- *
- * The load is a full bus unless the rate says otherwise: 3,800 frames a second
- * on 2,000 identifiers. A flood is 30 s of that full bus, 60 s of 50,000
- * frames a second on 100,000 identifiers, and 60 s of the full bus again.
- * "compare" is 60 s of the full bus with only the activity window open, as
- * canbusutil only listens. "record" is 60 s of the full bus as in the first
- * form, with every frame recorded into a temporary file.
+ * console, to compare their CPU time with. The forms and loads are those of
+ * the help text below.
  */
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    const QStringList args = QCoreApplication::arguments();
-    const bool flood = args.value(1) == QLatin1String("flood");
-    const bool compare = args.value(1) == QLatin1String("compare");
-    const bool record = args.value(1) == QLatin1String("record");
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Runs the console on the virtual bus can0 (port from KORVEL_VIRTUALCAN_PORT) beside korvel-devsim, "
+        "korvel-loadgen and Qt's canbusutil, and prints what it measured.\n"
+        "The load is a full bus unless the rate says otherwise: 3,800 frames a second on 2,000 identifiers. "
+        "\"flood\" is 30 s of that full bus, 60 s of 50,000 frames a second on 100,000 identifiers, and 60 s of "
+        "the full bus again. \"compare\" is 60 s of the full bus with only the activity window open, as canbusutil "
+        "only listens. \"record\" is 60 s of the full bus with every frame recorded into a temporary file."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("run"), QStringLiteral("Seconds of load, or flood, compare or record."),
+                                 QStringLiteral("<seconds>|flood|compare|record"));
+    parser.addPositionalArgument(QStringLiteral("devsim"), QStringLiteral("The program korvel-devsim."));
+    parser.addPositionalArgument(QStringLiteral("loadgen"), QStringLiteral("The program korvel-loadgen."));
+    parser.addPositionalArgument(QStringLiteral("rate"), QStringLiteral("Frames a second of the load, default 3800."),
+                                 QStringLiteral("[rate]"));
+    parser.process(app);
+    const QStringList args = parser.positionalArguments();
+    const QString run = args.value(0);
+    const bool flood = run == QLatin1String("flood");
+    const bool compare = run == QLatin1String("compare");
+    const bool record = run == QLatin1String("record");
+    const auto positive = [](const QString &text) { return text.toInt() > 0; };
+    const bool rateFine = args.size() == 3 || (args.size() == 4 && positive(args[3]));
+    if (!rateFine || !(flood || compare || record || positive(run))) {
+        std::fputs(qPrintable(parser.helpText()), stderr);
+        return 1;
+    }
     const QStringList fullBus = {QStringLiteral("3800"), QStringLiteral("2000")};
     // Each load: seconds, frames a second, identifiers.
-    std::vector<QStringList> loads = {{args.value(1), args.value(4, fullBus[0]), fullBus[1]}};
+    std::vector<QStringList> loads = {{run, args.value(3, fullBus[0]), fullBus[1]}};
     if (flood)
         loads = {QStringList{"30"} + fullBus, {"60", "50000", "100000"}, QStringList{"60"} + fullBus};
     if (compare || record)
-        loads = {QStringList{"60", args.value(4, fullBus[0]), fullBus[1]}};
+        loads = {QStringList{"60", args.value(3, fullBus[0]), fullBus[1]}};
 
     CountingDriver driver;
     QString messageBox;
@@ -177,7 +190,7 @@ int main(int argc, char *argv[])
     QProcess devsim;
     QProcess loadgen;
     QProcess canbusutil;
-    devsim.start(args.value(2), {});
+    devsim.start(args.at(1), {});
     canbusutil.setStandardOutputFile(QProcess::nullDevice());
     canbusutil.start(QLibraryInfo::path(QLibraryInfo::BinariesPath) + QStringLiteral("/canbusutil"),
                      {QStringLiteral("-l"), QStringLiteral("virtualcan"), xl::virtualCanInterface(QStringLiteral("can0"))});
@@ -197,7 +210,7 @@ int main(int argc, char *argv[])
     const auto startLoad = [&] {
         const QStringList &load = loads[nextLoad++];
         phases.push_back({flood && nextLoad == 2 ? "flood" : "full bus", clock.elapsed(), {}});
-        loadgen.start(args.value(3), load);
+        loadgen.start(args.at(2), load);
     };
     startLoad();
 
