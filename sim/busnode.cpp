@@ -1,5 +1,6 @@
 #include "sim/busnode.h"
 
+#include "sim/buspace.h"
 #include "xl/serialbusdevice.h"
 
 #include <QTimer>
@@ -7,10 +8,6 @@
 #include <cstring>
 
 namespace sim {
-
-namespace {
-constexpr int bitRate = 500000;
-} // namespace
 
 BusNode::BusNode(QObject *parent)
     : QObject(parent)
@@ -43,7 +40,7 @@ void BusNode::attach(const QString &plugin, const QString &interface, int timeou
 bool BusNode::attachSerialBus(const QString &plugin, const QString &interface, int timeoutMs, QString *reason)
 {
     bus = xl::createSerialBusDevice(plugin, interface, reason);
-    if (!bus || !xl::connectSerialBusDevice(*bus, bitRate, timeoutMs, reason))
+    if (!bus || !xl::connectSerialBusDevice(*bus, busBitRate, timeoutMs, reason))
         return false;
     connect(bus.get(), &QCanBusDevice::framesReceived, this, [this] {
         for (const QCanBusFrame &frame : xl::readDataFrames(*bus, QStringLiteral("simulated device")))

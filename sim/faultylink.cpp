@@ -1,12 +1,19 @@
 #include "sim/faultylink.h"
 
-#include <QTimer>
+#include <algorithm>
 
 namespace sim {
+
+namespace {
+
+constexpr qint64 nsPerMs = 1'000'000;
+
+} // namespace
 
 FaultyLink::FaultyLink(QObject *parent)
     : QObject(parent)
 {
+    connect(&pacing, &BusPace::carried, this, &FaultyLink::sent);
 }
 
 void FaultyLink::setSeed(quint32 seed)
@@ -23,13 +30,28 @@ void FaultyLink::send(const QCanBusFrame &frame)
     const bool doubled = outgoingRandom.generateDouble() < duplicateRate;
     if (dropped)
         return;
-    for (int i = 0; i < (doubled ? 2 : 1); ++i) {
-        const int delay = latency + (jitter ? int(outgoingRandom.bounded(jitter + 1)) : 0);
-        QTimer::singleShot(delay, Qt::PreciseTimer, this, [this, frame] { emit sent(frame); });
-    }
+    const qint64 ready = std::max(pacing.now(), heardAt) + latency * nsPerMs;
+    for (int i = 0; i < (doubled ? 2 : 1); ++i)
+        pacing.queue(frame, ready + (jitter ? qint64(outgoingRandom.bounded(jitter + 1)) * nsPerMs : 0));
 }
 
 void FaultyLink::receive(const QCanBusFrame &frame)
+{
+    pacing.heard();
+    hear(frame);
+}
+
+bool FaultyLink::carry(const QCanBusFrame &frame)
+{
+    const std::optional<qint64> end = pacing.book(frame);
+    if (!end)
+        return false;
+    heardAt = *end;
+    hear(frame);
+    return true;
+}
+
+void FaultyLink::hear(const QCanBusFrame &frame)
 {
     if (incomingRandom.generateDouble() >= incomingDropRate)
         emit received(frame);

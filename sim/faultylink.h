@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sim/buspace.h"
+
 #include <QCanBusFrame>
 #include <QObject>
 #include <QRandomGenerator>
@@ -12,7 +14,7 @@ namespace sim {
 // from the bus may be missed. The same seed gives the same faults for the same
 // traffic. Frames towards the bus always leave from the event loop, never from
 // inside send(), so that a sender sees the receipt of its own frame before
-// the answer to it.
+// the answer to it, and never faster than the bus carries them (BusPace).
 class FaultyLink : public QObject
 {
     Q_OBJECT
@@ -20,13 +22,21 @@ class FaultyLink : public QObject
 public:
     explicit FaultyLink(QObject *parent = nullptr);
 
-    // A frame towards the bus; sent() follows, or not.
+    // A frame towards the bus; sent() follows at its end on the bus, or not.
     void send(const QCanBusFrame &frame);
-    // A frame from the bus; received() follows at once, or not.
+    // A frame the bus has carried already; received() follows at once, or not.
     void receive(const QCanBusFrame &frame);
+    // A frame another node puts on this bus now, which the device hears at
+    // its end: received() follows at once, or not. False, and nothing heard,
+    // when the bus refuses it (BusPace::book).
+    bool carry(const QCanBusFrame &frame);
 
-    // Milliseconds before a frame leaves; 0 sends it on the next turn of the
-    // event loop.
+    // The bus it sends onto, whose clock a test may drive.
+    BusPace &pace() { return pacing; }
+
+    // Milliseconds a frame of the device's waits before it is ready to go,
+    // counted from send() but from no earlier than the end of the last frame
+    // the device heard; it goes as soon as the bus is free then.
     void setLatency(int ms) { latency = qMax(0, ms); }
     void setSeed(quint32 seed);
     // The share of frames towards the bus that are lost, the share sent twice
@@ -43,6 +53,10 @@ signals:
     void received(const QCanBusFrame &frame);
 
 private:
+    void hear(const QCanBusFrame &frame);
+
+    BusPace pacing;
+    qint64 heardAt = 0;  // the end of the last frame carry() put on the bus
     int latency = 0;
     double dropRate = 0;
     double duplicateRate = 0;

@@ -16,10 +16,11 @@ SimulatorChannel::SimulatorChannel()
 
 SimulatorChannel::~SimulatorChannel() = default;
 
+// The console's frame holds the bus as the device's do; one the bus cannot
+// take for now is refused as by a full transmit queue.
 XlStatus SimulatorChannel::write(const XlEvent &frame)
 {
-    faults.receive(xl::serialBusFrame(frame));
-    return XL_SUCCESS;
+    return faults.carry(xl::serialBusFrame(frame)) ? XL_SUCCESS : XL_ERR_TX_NOT_POSSIBLE;
 }
 
 } // namespace sim

@@ -10,7 +10,8 @@ namespace sim {
 // the bus, behind a link that may be made faulty. What the console transmits
 // reaches the device, and what the device sends arrives at the console's ports
 // as received frames, always from the event loop, so the console's transmit
-// receipt comes before the reply.
+// receipt comes before the reply. Both share the bus at its bit rate: the
+// device's replies queue behind the console's frames.
 class SimulatorChannel : public xl::Channel
 {
 public:

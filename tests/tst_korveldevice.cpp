@@ -1,18 +1,60 @@
+#include "sim/buspace.h"
+#include "sim/faultylink.h"
 #include "sim/isotpreceiver.h"
 #include "sim/korveldevice.h"
+#include "sim/simulatorchannel.h"
+#include "xl/channel.h"
 
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 
-// A frame from the bus: "<id hex>[x for 29 bits] <data hex>".
-void feed(sim::KorvelDevice &device, const QString &frame)
+// "<id hex>[x for 29 bits] <data hex>"
+QCanBusFrame frame(const QString &text)
 {
-    const QString id = frame.section(' ', 0, 0);
-    QCanBusFrame out(id.left(8).toUInt(nullptr, 16), QByteArray::fromHex(frame.section(' ', 1).toLatin1()));
+    const QString id = text.section(' ', 0, 0);
+    QCanBusFrame out(id.left(8).toUInt(nullptr, 16), QByteArray::fromHex(text.section(' ', 1).toLatin1()));
     out.setExtendedFrameFormat(id.endsWith('x'));
-    device.handleFrame(out);
+    return out;
 }
+
+// The same as the console transmits it.
+XlEvent transmitted(const QString &text)
+{
+    const QCanBusFrame out = frame(text);
+    return xl::receivedEvent(out.frameId(), out.hasExtendedFrameFormat(), out.payload());
+}
+
+// A frame from the bus.
+void feed(sim::KorvelDevice &device, const QString &text)
+{
+    device.handleFrame(frame(text));
+}
+
+// Time as a test drives it, in nanoseconds on the bus's clock: moved on in
+// steps, each handing on what has come due, as the bus's timer does when it
+// fires late.
+struct DrivenTime
+{
+    explicit DrivenTime(sim::BusPace &pace)
+        : pace(pace)
+    {
+        pace.setClock([this] { return now; });
+    }
+
+    void runTo(qint64 until, qint64 step)
+    {
+        while (now < until) {
+            now = std::min(until, now + step);
+            pace.release();
+        }
+    }
+
+    sim::BusPace &pace;
+    qint64 now = 0;
+};
 
 // A message as an ISO-TP sender cuts it, to a device that takes whole
 // messages without pause: a single frame, or a first frame and consecutive ones.
@@ -156,6 +198,161 @@ private slots:
             feed(device, frame);
         QCOMPARE(::replies(spy), replies);
         QVERIFY(device.receivedMessages().isEmpty());
+    }
+
+    void shouldCountAFramesBitsAtWorst_data()
+    {
+        QTest::addColumn<bool>("extended");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<qint64>("ns");  // at 500 kbit/s
+        QTest::newRow("11 bit, no data") << false << 0 << 55 << qint64(110000);
+        QTest::newRow("11 bit, 8 bytes") << false << 8 << 135 << qint64(270000);
+        QTest::newRow("29 bit, no data") << true << 0 << 80 << qint64(160000);
+        QTest::newRow("29 bit, 8 bytes") << true << 8 << 160 << qint64(320000);
+    }
+
+    void shouldCountAFramesBitsAtWorst()
+    {
+        QFETCH(bool, extended);
+        QFETCH(int, bytes);
+        QFETCH(int, bits);
+        QFETCH(qint64, ns);
+        QCOMPARE(sim::frameBits(extended, bytes), bits);
+        QCOMPARE(sim::frameNanoseconds(extended, bytes), ns);
+    }
+
+    void shouldKeepToTheBusRate_data()
+    {
+        QTest::addColumn<bool>("extended");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<int>("jitterMs");
+        QTest::newRow("29 bit, 8 bytes") << true << 8 << 0;
+        QTest::newRow("29 bit, no data") << true << 0 << 0;
+        QTest::newRow("11 bit, 8 bytes") << false << 8 << 0;
+        QTest::newRow("11 bit, no data") << false << 0 << 0;
+        QTest::newRow("29 bit, 8 bytes, jitter 5 ms reorders") << true << 8 << 5;
+    }
+
+    // The device sends more frames at once than the window holds; a timer
+    // that fires up to a millisecond late takes them off the bus. The bus
+    // carries them back to back, in order unless jitter delays some.
+    void shouldKeepToTheBusRate()
+    {
+        QFETCH(bool, extended);
+        QFETCH(int, bytes);
+        QFETCH(int, jitterMs);
+
+        sim::FaultyLink link;
+        link.setJitter(jitterMs);
+        DrivenTime time(link.pace());
+        QList<quint32> carried;
+        connect(&link, &sim::FaultyLink::sent, [&](const QCanBusFrame &out) { carried << out.frameId(); });
+        for (quint32 id = 0; id < 500; ++id) {
+            QCanBusFrame out(id, QByteArray(bytes, '\0'));
+            out.setExtendedFrameFormat(extended);
+            link.send(out);
+        }
+        QVERIFY(carried.isEmpty());  // never from inside send()
+        constexpr qint64 window = 40'000'000;
+        time.runTo(window, 1'370'000);
+        const double load = double(carried.size()) * sim::frameBits(extended, bytes) / (sim::busBitRate * 0.04);
+        QVERIFY2(load <= 1 && load >= 0.8, qPrintable(QString::number(load)));
+        QCOMPARE(std::is_sorted(carried.cbegin(), carried.cend()), jitterMs == 0);
+    }
+
+    // On the steady clock and the event loop's timer: no frame comes before
+    // the bus could have carried it and those before it.
+    void shouldLeaveNoSoonerThanTheBusCarries()
+    {
+        sim::FaultyLink link;
+        QElapsedTimer clock;
+        QList<qint64> at;
+        connect(&link, &sim::FaultyLink::sent, [&] { at << clock.nsecsElapsed(); });
+        clock.start();
+        for (int i = 0; i < 20; ++i)
+            link.send(frame("1bff8301x 2001000000000000"));
+        QTRY_COMPARE_WITH_TIMEOUT(at.size(), 20, 10000);
+        for (int i = 0; i < at.size(); ++i)
+            QVERIFY(at[i] >= (i + 1) * sim::frameNanoseconds(true, 8));
+    }
+
+    // What the console writes at once to "Korvel-Simulator", and when each
+    // reply has been carried, in µs.
+    void shouldAnswerBehindTheConsolesFrames_data()
+    {
+        QTest::addColumn<QStringList>("frames");
+        QTest::addColumn<int>("latencyMs");
+        QTest::addColumn<QList<int>>("replies");
+        const QString request("1bff8300x 2001000000000000");
+        QTest::newRow("a request") << QStringList{request} << 0 << QList<int>{640};
+        QTest::newRow("behind a frame it ignores")
+            << QStringList{"1b000073x 7300040108000100", request} << 0 << QList<int>{960};
+        QTest::newRow("behind an 11-bit frame without data") << QStringList{"123 ", request} << 0 << QList<int>{750};
+        QTest::newRow("three requests, the replies behind them")
+            << QStringList(3, request) << 0 << QList<int>{1280, 1600, 1920};
+        QTest::newRow("latency 2 ms on top") << QStringList{request} << 2 << QList<int>{2640};
+        QTest::newRow("three requests, latency 2 ms from each")
+            << QStringList(3, request) << 2 << QList<int>{2640, 2960, 3280};
+    }
+
+    void shouldAnswerBehindTheConsolesFrames()
+    {
+        QFETCH(QStringList, frames);
+        QFETCH(int, latencyMs);
+        QFETCH(QList<int>, replies);
+
+        sim::SimulatorChannel channel;
+        channel.link().setLatency(latencyMs);
+        DrivenTime time(channel.link().pace());
+        QList<int> at;
+        connect(&channel.link(), &sim::FaultyLink::sent, [&] { at << int(time.now / 1000); });
+        for (const QString &text : frames)
+            QCOMPARE(channel.write(transmitted(text)), XL_SUCCESS);
+        time.runTo(10'000'000, 10'000);
+        QCOMPARE(at, replies);
+    }
+
+    // A console that writes faster than the bus carries is refused once the
+    // bus is booked BusPace::backlogNs ahead; the device hears none of the
+    // frames refused, and the bus takes frames again once it has caught up.
+    void shouldRefuseAFloodBeyondTheBacklog()
+    {
+        sim::SimulatorChannel channel;
+        DrivenTime time(channel.link().pace());
+        QSignalSpy replies(&channel.link(), &sim::FaultyLink::sent);
+        const XlEvent request = transmitted("1bff8300x 2001000000000000");
+        int accepted = 0;
+        XlStatus status = XL_SUCCESS;
+        while (accepted < 1000 && (status = channel.write(request)) == XL_SUCCESS)
+            ++accepted;
+        QCOMPARE(status, XL_ERR_TX_NOT_POSSIBLE);
+        QCOMPARE(accepted, int(sim::BusPace::backlogNs / sim::frameNanoseconds(true, 8)) + 1);
+        time.runTo(1'000'000'000, 1'000'000);
+        QCOMPARE(replies.size(), accepted);
+        QCOMPARE(channel.write(request), XL_SUCCESS);
+    }
+
+    // Frames heard from a bus were carried already: however many come at
+    // once, the device's next frame goes at once; one that became ready while
+    // a frame was heard goes after it.
+    void shouldNotBookTheFutureForFramesHeard()
+    {
+        sim::FaultyLink link;
+        DrivenTime time(link.pace());
+        QList<int> at;
+        connect(&link, &sim::FaultyLink::sent, [&] { at << int(time.now / 1000); });
+        const QCanBusFrame request = frame("1bff8300x 2001000000000000");
+        for (int i = 0; i < 1000; ++i)
+            link.receive(request);
+        link.send(request);
+        time.runTo(1'000'000, 10'000);
+        link.setLatency(1);
+        link.send(request);     // ready at 2000 µs
+        time.now = 2'200'000;   // and the timer late
+        link.receive(request);
+        time.runTo(4'000'000, 10'000);
+        QCOMPARE(at, (QList<int>{320, 2520}));
     }
 };
 
