@@ -93,7 +93,7 @@ private:
     qint64 freeAt = 0;          // the end of the last frame booked
     std::deque<Timed> waiting;  // by ready time
     std::deque<Timed> onBus;    // by end
-    QTimer timer;
+    QTimer timer{this};  // a child, so that it follows the bus to another thread
 };
 
 } // namespace sim

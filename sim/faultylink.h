@@ -55,7 +55,7 @@ signals:
 private:
     void hear(const QCanBusFrame &frame);
 
-    BusPace pacing;
+    BusPace pacing{this};  // a child, so that it follows the link to another thread
     qint64 heardAt = 0;  // the end of the last frame carry() put on the bus
     int latency = 0;
     double dropRate = 0;
