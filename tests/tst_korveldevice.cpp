@@ -20,7 +20,7 @@ QCanBusFrame frame(const QString &text)
     return out;
 }
 
-// The same as the console transmits it.
+// The same frame as the driver hands it to a channel.
 XlEvent transmitted(const QString &text)
 {
     const QCanBusFrame out = frame(text);
