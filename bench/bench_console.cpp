@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "monitor/canviewer.h"
 #include "monitor/canwindow.h"
+#include "sim/faultylink.h"
 #include "sim/korveldevice.h"
 #include "tests/support/startconsole.h"
 
@@ -82,32 +83,49 @@ void receiveCopy(benchmark::State &state)
     xlCloseDriver();
 }
 
-// The whole 255 × 255 download from the simulated device with no latency,
-// the matrix shown at the end: the copy request and 16,257 data requests,
-// each answered at once.
-void touchpadDownload(benchmark::State &state)
+// Downloads from the simulated device with no latency, the matrix shown at
+// the end of each: one copy request, a data request for every four bytes,
+// and the closing one where the matrix ends on a frame's last byte.
+void download(benchmark::State &state, int rows, int columns, bool paced)
 {
-    constexpr int exchanges = 1 + (255 * 255 + 3) / 4;
     tests::SimulatedConsole console;
-    console.devices[0]->setMatrixSize(255, 255);
+    console.devices[0]->setMatrixSize(rows, columns);
+    // A clock a second further on at every look finds every frame due at once.
+    if (!paced)
+        console.links[0]->pace().setClock([now = qint64(0)]() mutable { return now += 1'000'000'000; });
     const MainWindow &window = *console.window;
-    auto *download = window.findChild<QGroupBox *>(QStringLiteral("readTPraw"));
+    auto *box = window.findChild<QGroupBox *>(QStringLiteral("readTPraw"));
     for (auto _ : state) {
         // Unchecked once the download runs, it goes on to its end and stops.
-        tests::toggle(download, true);
+        tests::toggle(box, true);
         while (ConsoleBench::downloadState(window) != MainWindow::TPRawDownload)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        tests::toggle(download, false);
+        tests::toggle(box, false);
         while (ConsoleBench::downloadState(window) != MainWindow::TPRawIdle)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
+    // A matrix of n bytes takes n / 4 + 1 data exchanges, the last one closing it.
+    const int exchanges = 1 + rows * columns / 4 + 1;
     state.counters["us_per_exchange"] = benchmark::Counter(
-        double(state.iterations()) * exchanges / 1e6,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+        double(state.iterations()) * exchanges / 1e6, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// The console's cost of an exchange, the simulated device's included, on a
+// bus without pace: on a paced one the time would be the bus's.
+void downloadCost(benchmark::State &state)
+{
+    download(state, 255, 255, false);
+}
+
+// A download on the simulated bus, against its time on a 500 kbit/s bus.
+void downloadPace(benchmark::State &state)
+{
+    download(state, 14, 24, true);
 }
 
 } // namespace
 
 BENCHMARK(receivePath)->Arg(200)->Arg(10000)->UseRealTime();
 BENCHMARK(receiveCopy)->Arg(200)->UseRealTime();
-BENCHMARK(touchpadDownload)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(downloadCost)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(downloadPace)->Unit(benchmark::kMillisecond)->UseRealTime();
