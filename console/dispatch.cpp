@@ -47,9 +47,11 @@ void MainWindow::sendDeviceRequest(quint8 subCommand, quint8 row, quint8 column)
     msg.data[1] = subCommand;
     msg.data[2] = row;
     msg.data[3] = column;
-    // A lost request is covered by the next poll or resend.
-    can.transmit(msg);
-    replyWatch.requestSent();
+    // A lost request is covered by the next poll or resend. Only a request
+    // that went out awaits an answer: without a channel the status bar says
+    // "kein Kanal", not that the device is silent.
+    if (can.transmit(msg))
+        replyWatch.requestSent();
 }
 
 void MainWindow::sendNMH()

@@ -43,10 +43,15 @@ private slots:
         QCOMPARE(shown("busState"), QStringLiteral("CAN 1 · getrennt: the hub closed the connection"));
     }
 
+    // Requests that never went out leave no device to be silent.
     void shouldSayWhenNoChannelOpens()
     {
         tests::ScriptedConsole console(QStringList{});
         QCOMPARE(console.messageBox, QStringLiteral("CAN Fehler|Konnte CAN Kanal nicht aktivieren!"));
+        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "requestPressureSensorRawData"));
+        QThread::msleep(app::ReplyWatch::silenceMs + 50);
+        QVERIFY(QMetaObject::invokeMethod(&console.window->replyWatch, "check"));
+        QVERIFY(!console.window->replyWatch.isSilent());
     }
 
     // Every frame reaches the activity window; only device replies reach the
