@@ -1,13 +1,9 @@
-#include "sim/buspace.h"
-#include "sim/faultylink.h"
 #include "sim/isotpreceiver.h"
 #include "sim/korveldevice.h"
 #include "sim/simulatorchannel.h"
 #include "xl/channel.h"
 
 #include <QtTest>
-
-#include <algorithm>
 
 namespace {
 
@@ -20,52 +16,18 @@ QCanBusFrame frame(const QString &text)
     return out;
 }
 
-// The same frame as the driver hands it to a channel.
-XlEvent transmitted(const QString &text)
-{
-    const QCanBusFrame out = frame(text);
-    return xl::receivedEvent(out.frameId(), out.hasExtendedFrameFormat(), out.payload());
-}
-
-// A frame from the bus.
-void feed(sim::KorvelDevice &device, const QString &text)
-{
-    device.handleFrame(frame(text));
-}
-
-// Time as a test drives it, in nanoseconds on the bus's clock: moved on in
-// steps, each handing on what has come due, as the bus's timer does when it
-// fires late.
-struct DrivenTime
-{
-    explicit DrivenTime(sim::BusPace &pace)
-        : pace(pace)
-    {
-        pace.setClock([this] { return now; });
-    }
-
-    void runTo(qint64 until, qint64 step)
-    {
-        while (now < until) {
-            now = std::min(until, now + step);
-            pace.release();
-        }
-    }
-
-    sim::BusPace &pace;
-    qint64 now = 0;
-};
-
 // A message as an ISO-TP sender cuts it, to a device that takes whole
 // messages without pause: a single frame, or a first frame and consecutive ones.
 void feedMessage(sim::KorvelDevice &device, const QByteArray &message)
 {
-    const auto frame = [&](const QByteArray &data) { feed(device, "17f873f0x " + data.leftJustified(8, '\xaa').toHex()); };
+    const auto send = [&](const QByteArray &data) {
+        device.handleFrame(frame("17f873f0x " + data.leftJustified(8, '\xaa').toHex()));
+    };
     if (message.size() <= 7)
-        return frame(char(message.size()) + message);
-    frame("\x10" + (char(message.size()) + message.left(6)));
+        return send(char(message.size()) + message);
+    send("\x10" + (char(message.size()) + message.left(6)));
     for (int at = 6, index = 1; at < message.size(); at += 7, ++index)
-        frame(char(0x20 | (index & 0x0F)) + message.mid(at, 7));
+        send(char(0x20 | (index & 0x0F)) + message.mid(at, 7));
 }
 
 // What the device sent, past its flow controls: the data of each reply in hex,
@@ -120,7 +82,7 @@ private slots:
         QCOMPARE(device.receivedMessages(), sent);
         const sim::Calibration c = device.calibration();
         QSignalSpy spy(&device, &sim::KorvelDevice::frameOut);
-        feed(device, "1bff8300x 2001000000000000");
+        device.handleFrame(frame("1bff8300x 2001000000000000"));
         const QByteArray factors(reinterpret_cast<const char *>(&c), sizeof c);  // sens1Mul, sens1Div, calMul, calDiv
         QCOMPARE(factors.toHex() + ' ' + replies(spy).join(' ').toLatin1(), expected);
     }
@@ -158,7 +120,7 @@ private slots:
         QCOMPARE(said, QStringList{"320205aaaaaaaaaa"} + QStringList(21, "300205aaaaaaaaaa") + QStringList{sent.toHex()});
     }
 
-    // Frames as feed() takes them, to a pad of 24 x 14 unless the row says
+    // Frames as frame() takes them, to a pad of 24 x 14 unless the row says
     // otherwise; the replies. None of them is an ISO-TP message.
     void shouldTakeOnlyItsRequests_data()
     {
@@ -194,75 +156,15 @@ private slots:
         device.holdForce(0);
         device.setMatrixSize(pad.height(), pad.width());
         QSignalSpy spy(&device, &sim::KorvelDevice::frameOut);
-        for (const QString &frame : frames)
-            feed(device, frame);
+        for (const QString &text : frames)
+            device.handleFrame(frame(text));
         QCOMPARE(::replies(spy), replies);
         QVERIFY(device.receivedMessages().isEmpty());
     }
 
-    void shouldCountAFramesBitsAtWorst_data()
-    {
-        QTest::addColumn<bool>("extended");
-        QTest::addColumn<int>("bytes");
-        QTest::addColumn<int>("bits");
-        QTest::addColumn<qint64>("ns");  // at 500 kbit/s
-        QTest::newRow("11 bit, no data") << false << 0 << 55 << qint64(110000);
-        QTest::newRow("11 bit, 8 bytes") << false << 8 << 135 << qint64(270000);
-        QTest::newRow("29 bit, no data") << true << 0 << 80 << qint64(160000);
-        QTest::newRow("29 bit, 8 bytes") << true << 8 << 160 << qint64(320000);
-    }
-
-    void shouldCountAFramesBitsAtWorst()
-    {
-        QFETCH(bool, extended);
-        QFETCH(int, bytes);
-        QFETCH(int, bits);
-        QFETCH(qint64, ns);
-        QCOMPARE(sim::frameBits(extended, bytes), bits);
-        QCOMPARE(sim::frameNanoseconds(extended, bytes), ns);
-    }
-
-    void shouldKeepToTheBusRate_data()
-    {
-        QTest::addColumn<bool>("extended");
-        QTest::addColumn<int>("bytes");
-        QTest::addColumn<int>("jitterMs");
-        QTest::newRow("29 bit, 8 bytes") << true << 8 << 0;
-        QTest::newRow("29 bit, no data") << true << 0 << 0;
-        QTest::newRow("11 bit, 8 bytes") << false << 8 << 0;
-        QTest::newRow("11 bit, no data") << false << 0 << 0;
-        QTest::newRow("29 bit, 8 bytes, jitter 5 ms reorders") << true << 8 << 5;
-    }
-
-    // The device sends more frames at once than the window holds; a timer
-    // that fires up to a millisecond late takes them off the bus. The bus
-    // carries them back to back, in order unless jitter delays some.
-    void shouldKeepToTheBusRate()
-    {
-        QFETCH(bool, extended);
-        QFETCH(int, bytes);
-        QFETCH(int, jitterMs);
-
-        sim::FaultyLink link;
-        link.setJitter(jitterMs);
-        DrivenTime time(link.pace());
-        QList<quint32> carried;
-        connect(&link, &sim::FaultyLink::sent, [&](const QCanBusFrame &out) { carried << out.frameId(); });
-        for (quint32 id = 0; id < 500; ++id) {
-            QCanBusFrame out(id, QByteArray(bytes, '\0'));
-            out.setExtendedFrameFormat(extended);
-            link.send(out);
-        }
-        QVERIFY(carried.isEmpty());  // never from inside send()
-        constexpr qint64 window = 40'000'000;
-        time.runTo(window, 1'370'000);
-        const double load = double(carried.size()) * sim::frameBits(extended, bytes) / (sim::busBitRate * 0.04);
-        QVERIFY2(load <= 1 && load >= 0.8, qPrintable(QString::number(load)));
-        QCOMPARE(std::is_sorted(carried.cbegin(), carried.cend()), jitterMs == 0);
-    }
-
-    // On the steady clock and the event loop's timer: no frame comes before
-    // the bus could have carried it and those before it.
+    // On the steady clock and the event loop's timer, which the other pace
+    // tests replace: every frame comes, the last no sooner than the bus could
+    // have carried them all.
     void shouldLeaveNoSoonerThanTheBusCarries()
     {
         sim::FaultyLink link;
@@ -273,86 +175,73 @@ private slots:
         for (int i = 0; i < 20; ++i)
             link.send(frame("1bff8301x 2001000000000000"));
         QTRY_COMPARE_WITH_TIMEOUT(at.size(), 20, 10000);
-        for (int i = 0; i < at.size(); ++i)
-            QVERIFY(at[i] >= (i + 1) * sim::frameNanoseconds(true, 8));
+        QVERIFY(at.last() >= 20 * sim::frameNanoseconds(true, 8));
     }
 
-    // What the console writes at once to "Korvel-Simulator", and when each
-    // reply has been carried, in µs.
-    void shouldAnswerBehindTheConsolesFrames_data()
+    // "Korvel-Simulator" on a clock the test drives, in steps: what the console
+    // writes ("w"), the device hears from the bus ("r") or sends itself ("s");
+    // the link's latency ("l" ms) and jitter ("j" ms); the clock moved on
+    // without the timer ("@" µs). When each of the device's frames has been
+    // carried, in µs, and each write refused as by a full transmit queue (-1).
+    void shouldShareTheBus_data()
     {
-        QTest::addColumn<QStringList>("frames");
-        QTest::addColumn<int>("latencyMs");
-        QTest::addColumn<QList<int>>("replies");
-        const QString request("1bff8300x 2001000000000000");
-        QTest::newRow("a request") << QStringList{request} << 0 << QList<int>{640};
-        QTest::newRow("behind a frame it ignores")
-            << QStringList{"1b000073x 7300040108000100", request} << 0 << QList<int>{960};
-        QTest::newRow("behind an 11-bit frame without data") << QStringList{"123 ", request} << 0 << QList<int>{750};
-        QTest::newRow("three requests, the replies behind them")
-            << QStringList(3, request) << 0 << QList<int>{1280, 1600, 1920};
-        QTest::newRow("latency 2 ms on top") << QStringList{request} << 2 << QList<int>{2640};
-        QTest::newRow("three requests, latency 2 ms from each")
-            << QStringList(3, request) << 2 << QList<int>{2640, 2960, 3280};
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QList<int>>("carried");
+        const auto row = [](const char *name, const QStringList &steps, const QList<int> &carried) {
+            QTest::newRow(name) << steps << carried;
+        };
+        const QString request("w 1bff8300x 2001000000000000"), heard("r 1bff8300x 2001000000000000");
+        // A frame holds the bus for its bits at worst, stuff bits and all, 2 µs
+        // each: 55 and 135 at 11 bits, 80 and 160 at 29, without data and with 8 bytes.
+        row("ready at once: in order, each its own time",
+            {"l1", "s 123 ", "s 123 0000000000000000", "s 123x ", "s 123x 0000000000000000"}, {1110, 1380, 1540, 1860});
+        row("behind an 11-bit frame without data", {"w 123 ", request}, {750});
+        row("three requests, the replies behind them", QStringList(3, request), {1280, 1600, 1920});
+        row("three requests, latency 2 ms from each", QStringList{"l2"} + QStringList(3, request), {2640, 2960, 3280});
+        // Booked no further than backlogNs ahead, the bus refuses the request
+        // that follows, unheard, and takes one once it has caught up.
+        const int booked = int(sim::BusPace::backlogNs / sim::frameNanoseconds(true, 8)) + 1;
+        row("beyond the backlog; a late timer hands on all that is due",
+            QStringList(booked + 1, request) << "@30000" << request,
+            QList<int>{-1} + QList<int>(booked, 30010) + QList<int>{30640});
+        // A frame heard was carried already: it books nothing ahead, but a
+        // frame of the device's that became ready meanwhile goes after it.
+        row("heard, answered at once", {heard}, {320});
+        row("ready while a frame is heard", {"l1", heard, "@1200", "r 123 "}, {1520});
+        // The link's default seed draws 3, 5 and 4 ms: the last frame overtakes.
+        row("jitter 5 ms reorders", {"j5", "s 123 ", "s 123x 0000000000000000", "s 123x "}, {3110, 4160, 5320});
     }
 
-    void shouldAnswerBehindTheConsolesFrames()
+    void shouldShareTheBus()
     {
-        QFETCH(QStringList, frames);
-        QFETCH(int, latencyMs);
-        QFETCH(QList<int>, replies);
-
+        QFETCH(QStringList, steps);
+        QFETCH(QList<int>, carried);
         sim::SimulatorChannel channel;
-        channel.link().setLatency(latencyMs);
-        DrivenTime time(channel.link().pace());
+        sim::FaultyLink &link = channel.link();
+        qint64 now = 0;  // ns
         QList<int> at;
-        connect(&channel.link(), &sim::FaultyLink::sent, [&] { at << int(time.now / 1000); });
-        for (const QString &text : frames)
-            QCOMPARE(channel.write(transmitted(text)), XL_SUCCESS);
-        time.runTo(10'000'000, 10'000);
-        QCOMPARE(at, replies);
-    }
-
-    // A console that writes faster than the bus carries is refused once the
-    // bus is booked BusPace::backlogNs ahead; the device hears none of the
-    // frames refused, and the bus takes frames again once it has caught up.
-    void shouldRefuseAFloodBeyondTheBacklog()
-    {
-        sim::SimulatorChannel channel;
-        DrivenTime time(channel.link().pace());
-        QSignalSpy replies(&channel.link(), &sim::FaultyLink::sent);
-        const XlEvent request = transmitted("1bff8300x 2001000000000000");
-        int accepted = 0;
-        XlStatus status = XL_SUCCESS;
-        while (accepted < 1000 && (status = channel.write(request)) == XL_SUCCESS)
-            ++accepted;
-        QCOMPARE(status, XL_ERR_TX_NOT_POSSIBLE);
-        QCOMPARE(accepted, int(sim::BusPace::backlogNs / sim::frameNanoseconds(true, 8)) + 1);
-        time.runTo(1'000'000'000, 1'000'000);
-        QCOMPARE(replies.size(), accepted);
-        QCOMPARE(channel.write(request), XL_SUCCESS);
-    }
-
-    // Frames heard from a bus were carried already: however many come at
-    // once, the device's next frame goes at once; one that became ready while
-    // a frame was heard goes after it.
-    void shouldNotBookTheFutureForFramesHeard()
-    {
-        sim::FaultyLink link;
-        DrivenTime time(link.pace());
-        QList<int> at;
-        connect(&link, &sim::FaultyLink::sent, [&] { at << int(time.now / 1000); });
-        const QCanBusFrame request = frame("1bff8300x 2001000000000000");
-        for (int i = 0; i < 1000; ++i)
-            link.receive(request);
-        link.send(request);
-        time.runTo(1'000'000, 10'000);
-        link.setLatency(1);
-        link.send(request);     // ready at 2000 µs
-        time.now = 2'200'000;   // and the timer late
-        link.receive(request);
-        time.runTo(4'000'000, 10'000);
-        QCOMPARE(at, (QList<int>{320, 2520}));
+        link.pace().setClock([&] { return now; });
+        connect(&link, &sim::FaultyLink::sent, [&] { at << int(now / 1000); });
+        for (const QString &step : steps) {
+            const QCanBusFrame out = frame(step.mid(2));
+            if (step.startsWith('@'))
+                now = step.mid(1).toLongLong() * 1000;
+            else if (step.startsWith('l'))
+                link.setLatency(step.mid(1).toInt());
+            else if (step.startsWith('j'))
+                link.setJitter(step.mid(1).toInt());
+            else if (step.startsWith('s'))
+                link.send(out);
+            else if (step.startsWith('r'))
+                link.receive(out);
+            else if (channel.write(xl::receivedEvent(out.frameId(), out.hasExtendedFrameFormat(), out.payload()))
+                     == XL_ERR_TX_NOT_POSSIBLE)
+                at << -1;
+        }
+        // The timer, firing every 10 µs, hands on what has come due.
+        for (; now < 40'000'000; link.pace().release())
+            now += 10'000;
+        QCOMPARE(at, carried);
     }
 };
 
