@@ -39,6 +39,7 @@ void MainWindow::setUp()
     connect(&nmhTimer, &QTimer::timeout, this, &MainWindow::sendNMH);
     connect(&pressureTimer, &QTimer::timeout, this, &MainWindow::requestPressureSensorRawData);
     connect(&tpRawTimer, &QTimer::timeout, this, &MainWindow::advanceTPRaw);
+    tpRawTitled.start();
     tpRawRestartTimer.setSingleShot(true);
     connect(&tpRawRestartTimer, &QTimer::timeout, this, &MainWindow::restartTPRaw);
     // A message the device never got must not pass for written.

@@ -107,8 +107,11 @@ private:
     void setUpSessionMenus();
     void setUpDeviceDataMenus();
     // Notes the calibration message in the record, then hands it to the transmitter.
+    // The status bar says "<what> (Faktoren a/b/c/d)" and then its outcome.
     void sendCalibration(const QString &action, const std::array<quint16, 4> &factors, const QByteArray &message,
                          const QString &what);
+    // The seven value labels show "-", as when reading is switched off.
+    void clearValueLabels();
     // Closes the port and opens the channel of that driver index, the console's
     // functions carrying on with a new device session; the messages still on
     // their way to the old device are given up. Says what it did in the
@@ -138,8 +141,7 @@ private:
     quint16 sens1Div = 1;
     quint16 calMul = 1;
     quint16 calDiv = 1;
-    // Factors computed in this device session, and when.
-    bool factorsMeasured = false;
+    // When the factors were computed in this device session; invalid before.
     QDateTime factorsMeasuredAt;
     QPointer<QMessageBox> calibrationQuestion;
     QLabel *calibrationWarning = nullptr;

@@ -37,13 +37,9 @@ void ReplyWatch::replyReceived()
 
 void ReplyWatch::reset()
 {
-    unansweredSince = -1;
     lastRequest = -1;
     checkTimer.stop();
-    if (silent) {
-        silent = false;
-        emit silenceChanged(false);
-    }
+    replyReceived();
 }
 
 void ReplyWatch::check()

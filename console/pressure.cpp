@@ -18,10 +18,15 @@ void MainWindow::on_readPressureSensors_clicked()
         pressureTimer.start(50);
         return;
     }
+    clearValueLabels();
+    pressureTimer.stop();
+}
+
+void MainWindow::clearValueLabels()
+{
     for (QLabel *label : {ui->pressure0, ui->pressure1, ui->pressure2, ui->pressure3, ui->pressure4,
                           ui->pressure5, ui->pressure6})
         label->setText(tr("-"));
-    pressureTimer.stop();
 }
 
 void MainWindow::requestPressureSensorRawData()
@@ -115,7 +120,6 @@ void MainWindow::computePressureCalibration()
     ui->pressure4->setText(QString::number(sens1Div));
     ui->pressure5->setText(QString::number(calMul));
     ui->pressure6->setText(QString::number(calDiv));
-    factorsMeasured = true;
     factorsMeasuredAt = QDateTime::currentDateTime();
     calibrationWarning->setVisible(calibrationLooksWrong());
 }
@@ -129,7 +133,7 @@ bool MainWindow::calibrationLooksWrong() const
 // engineer sees or has been shown.
 void MainWindow::on_pressureCalibSave_clicked()
 {
-    if (!factorsMeasured) {
+    if (!factorsMeasuredAt.isValid()) {
         confirm(tr("Keine Faktoren gemessen: erst „unbelastet“ und „belastet mit 5N“ drücken"));
         return;
     }
@@ -180,7 +184,7 @@ void MainWindow::saveCalibration()
     const char factors[] = {char(sens1Mul), char(sens1Div), char(calMul), char(calDiv)};
     sendCalibration(tr("speichern"), {sens1Mul, sens1Div, calMul, calDiv},
                     protocol::bytes(protocol::calibrationHead).toByteArray() + QByteArray(factors, sizeof factors),
-                    tr("Kalibrierung gesendet (Faktoren %1/%2/%3/%4)").arg(sens1Mul).arg(sens1Div).arg(calMul).arg(calDiv));
+                    tr("Kalibrierung gesendet"));
 }
 
 void MainWindow::on_pressureReset_clicked()
@@ -190,8 +194,7 @@ void MainWindow::on_pressureReset_clicked()
     std::array<quint16, 4> factors;
     for (int i = 0; i < 4; ++i)
         factors[i] = quint8(message.at(message.size() - 4 + i));
-    sendCalibration(tr("zurücksetzen"), factors, message,
-                    tr("Kalibrierung zurückgesetzt (Faktoren %1/%2/%3/%4)").arg(factors[0]).arg(factors[1]).arg(factors[2]).arg(factors[3]));
+    sendCalibration(tr("zurücksetzen"), factors, message, tr("Kalibrierung zurückgesetzt"));
 }
 
 void MainWindow::sendCalibration(const QString &action, const std::array<quint16, 4> &factors, const QByteArray &message,
@@ -199,5 +202,5 @@ void MainWindow::sendCalibration(const QString &action, const std::array<quint16
 {
     calibrationRecord.add({QDateTime::currentDateTime(), channelName, action,
                            {unstressedRaw1, unstressedRaw2, stressedRaw1, stressedRaw2}, factors, message});
-    transfers.send(message, what);
+    transfers.send(message, tr("%1 (Faktoren %2/%3/%4/%5)").arg(what).arg(factors[0]).arg(factors[1]).arg(factors[2]).arg(factors[3]));
 }

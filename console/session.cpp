@@ -75,10 +75,8 @@ void MainWindow::startDeviceSession()
     pressureCali = pressureRaw1 = pressureRaw2 = 0;
     unstressedRaw1 = unstressedRaw2 = stressedRaw1 = stressedRaw2 = 0;
     sens1Mul = sens1Div = calMul = calDiv = 1;
-    factorsMeasured = false;
-    for (QLabel *label : {ui->pressure0, ui->pressure1, ui->pressure2, ui->pressure3, ui->pressure4,
-                          ui->pressure5, ui->pressure6})
-        label->setText(tr("-"));
+    factorsMeasuredAt = {};
+    clearValueLabels();
     calibrationWarning->hide();
     replyWatch.reset();
 }

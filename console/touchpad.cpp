@@ -39,8 +39,9 @@ void MainWindow::on_readTPraw_clicked()
 void MainWindow::startTPRaw()
 {
     tpRawState = TPRawInit;
+    // The progress title's clock runs on over the automatic restarts: a
+    // download shorter than its interval would otherwise never show one.
     tpRawAnswered.start();
-    tpRawTitled.start();
     requestTPRawCopy();
     tpRawTimer.start(copyResendMs);
     updateTPRawTitle();
@@ -61,10 +62,10 @@ void MainWindow::giveUpTPRaw()
     const bool again = ui->readTPraw->isChecked();
     if (again)
         tpRawRestartTimer.start(restartPauseMs);
-    ui->statusBar->showMessage(again ? tr("Touchpad-Download abgebrochen: keine Antwort seit %1 s, neuer Versuch in %2 s")
-                                           .arg(giveUpMs / 1000).arg(restartPauseMs / 1000)
-                                     : tr("Touchpad-Download abgebrochen: keine Antwort seit %1 s").arg(giveUpMs / 1000),
-                               10000);
+    QString text = tr("Touchpad-Download abgebrochen: keine Antwort seit %1 s").arg(giveUpMs / 1000);
+    if (again)
+        text += tr(", neuer Versuch in %1 s").arg(restartPauseMs / 1000);
+    ui->statusBar->showMessage(text, 10000);
 }
 
 void MainWindow::requestTPRawCopy()
