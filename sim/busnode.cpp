@@ -1,6 +1,7 @@
 #include "sim/busnode.h"
 
 #include "sim/buspace.h"
+#include "xl/busloss.h"
 #include "xl/serialbusdevice.h"
 
 #include <QTimer>
@@ -53,7 +54,7 @@ bool BusNode::attachSerialBus(const QString &plugin, const QString &interface, i
     connect(bus.get(), &QCanBusDevice::stateChanged, this, [this](QCanBusDevice::CanBusDeviceState state) {
         if (state == QCanBusDevice::UnconnectedState) {
             const QString why = bus->errorString();
-            fail(why.isEmpty() ? tr("the bus closed the connection") : why);
+            fail(why.isEmpty() ? QLatin1String(xl::busloss::closed) : why);
         }
     });
     return true;

@@ -1,5 +1,6 @@
 #include "xl/serialbuschannel.h"
 
+#include "xl/busloss.h"
 #include "xl/serialbusdevice.h"
 #include "xl/virtualcanaddress.h"
 
@@ -94,7 +95,7 @@ void SerialBusChannel::deviceError(QCanBusDevice::CanBusError error)
 void SerialBusChannel::deviceStateChanged(QCanBusDevice::CanBusDeviceState state)
 {
     if (state != QCanBusDevice::ConnectedState)
-        fail(QStringLiteral("connection lost"));
+        fail(QLatin1String(busloss::adapterGone));
 }
 
 std::vector<std::unique_ptr<SerialBusChannel>> findSerialBusChannels()

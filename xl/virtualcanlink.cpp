@@ -1,5 +1,6 @@
 #include "xl/virtualcanlink.h"
 
+#include "xl/busloss.h"
 #include "xl/virtualcanhub.h"
 
 #include <QTcpSocket>
@@ -47,9 +48,20 @@ bool VirtualCanLink::open(int timeoutMs, QString *error)
     opening->flush();
     socket = opening;
     connect(socket, &QTcpSocket::readyRead, this, &VirtualCanLink::read);
-    connect(socket, &QTcpSocket::errorOccurred, this, [this] { connectionEnded(socket->errorString()); });
-    connect(socket, &QTcpSocket::disconnected, this,
-            [this] { connectionEnded(QStringLiteral("the hub closed the connection")); });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        switch (error) {
+        case QAbstractSocket::RemoteHostClosedError:
+            connectionEnded(QLatin1String(busloss::closed));
+            break;
+        case QAbstractSocket::NetworkError:
+        case QAbstractSocket::HostNotFoundError:
+            connectionEnded(QLatin1String(busloss::unreachable));
+            break;
+        default:
+            connectionEnded(socket->errorString());
+        }
+    });
+    connect(socket, &QTcpSocket::disconnected, this, [this] { connectionEnded(QLatin1String(busloss::closed)); });
     return true;
 }
 
