@@ -2,8 +2,8 @@
 #include "monitor/pressurehistory.h"
 
 #include <QChartView>
-#include <QGraphicsView>
 #include <QGraphicsSimpleTextItem>
+#include <QTemporaryDir>
 #include <QValueAxis>
 #include <QtTest>
 
@@ -80,24 +80,135 @@ private slots:
         QCOMPARE(markers.first().label, QString::number(now - PressureHistory::markerCapacity));
     }
 
-    // The chart labels the line of each snapshot of the minute, the first too,
-    // and scales its axis to the values.
-    void shouldLabelEachSnapshotInTheChart()
+    // Samples "calibrated/raw1/raw2" a millisecond apart; each value axis as
+    // {min, max, ticks}: round ends a tick beyond the values, not below 0.
+    void shouldFitEachValueAxisToItsValues_data()
     {
+        QTest::addColumn<QStringList>("samples");
+        QTest::addColumn<QList<qreal>>("mN");
+        QTest::addColumn<QList<qreal>>("raw");
+
+        QTest::newRow("raw 1000-1350, mN 0-40000")
+            << QStringList{"0/1000/1350", "40000/1350/1000", "20000/1200/1200"} << QList<qreal>{0, 50000, 6} << QList<qreal>{900, 1400, 6};
+        QTest::newRow("all equal") << QStringList{"1000/1000/1000", "1000/1000/1000"} << QList<qreal>{999, 1001, 3} << QList<qreal>{999, 1001, 3};
+        QTest::newRow("empty") << QStringList{} << QList<qreal>{0, 1, 2} << QList<qreal>{0, 1, 2};
+    }
+
+    void shouldFitEachValueAxisToItsValues()
+    {
+        QFETCH(QStringList, samples);
+        QFETCH(QList<qreal>, mN);
+        QFETCH(QList<qreal>, raw);
+
         PressureHistory history;
-        history.append(history.now(), 1000, 1000, 1200);
-        history.mark(history.now(), QStringLiteral("unbelastet"));
-        PressureChart chart(history);
-        chart.refresh();
-        QStringList labels;
-        for (QGraphicsItem *item : chart.findChild<QGraphicsView *>()->scene()->items()) {
-            if (auto *text = qgraphicsitem_cast<QGraphicsSimpleTextItem *>(item); text && text->isVisible())
-                labels << text->text();
+        for (int i = 0; i < samples.size(); ++i) {
+            const QStringList values = samples[i].split('/');
+            history.append(i, values[0].toUShort(), values[1].toUShort(), values[2].toUShort());
         }
-        QCOMPARE(labels, QStringList{"unbelastet"});
-        // The axis on round numbers around the values: 1000 to 1250 by 50.
-        const auto *axis = qobject_cast<QValueAxis *>(chart.findChild<QChartView *>()->chart()->axes(Qt::Vertical).value(0));
-        QCOMPARE((QList<qreal>{axis->min(), axis->max(), qreal(axis->tickCount())}), (QList<qreal>{1000, 1250, 6}));
+        PressureChart chart(history);
+        chart.refresh(samples.size());
+        QMap<QString, QValueAxis *> axisOf;  // by series
+        for (QAbstractSeries *series : chart.findChild<QChartView *>()->chart()->series()) {
+            for (QAbstractAxis *axis : series->attachedAxes()) {
+                if (axis->orientation() == Qt::Vertical && !series->name().isEmpty())
+                    axisOf[series->name()] = qobject_cast<QValueAxis *>(axis);
+            }
+        }
+        const auto shown = [](const QValueAxis *axis) {
+            return QList<QVariant>{int(axis->alignment()), axis->titleText(), axis->min(), axis->max(), axis->tickCount()};
+        };
+        QCOMPARE(shown(axisOf["gusPressureCali_mN"]), (QList<QVariant>{int(Qt::AlignLeft), "mN", mN[0], mN[1], int(mN[2])}));
+        QCOMPARE(shown(axisOf["Roh 1"]), (QList<QVariant>{int(Qt::AlignRight), "Rohwert [Digits/100]", raw[0], raw[1], int(raw[2])}));
+        QCOMPARE(axisOf["Roh 2"], axisOf["Roh 1"]);
+    }
+
+    // Snapshots so many milliseconds before now: each label beside its line,
+    // inside the plot, and none over another.
+    void shouldKeepSnapshotLabelsApart_data()
+    {
+        QTest::addColumn<QList<qint64>>("before");
+
+        QTest::newRow("same millisecond") << QList<qint64>{1000, 1000, 1000};
+        QTest::newRow("within a second") << QList<qint64>{1000, 800, 600, 400, 200, 0};
+        QTest::newRow("first at the left end") << QList<qint64>{60000, 59900};
+    }
+
+    void shouldKeepSnapshotLabelsApart()
+    {
+        QFETCH(QList<qint64>, before);
+
+        const qint64 now = 120000;
+        PressureHistory history;
+        history.append(now - 30000, 40000, 1000, 1350);
+        for (int i = 0; i < before.size(); ++i)
+            history.mark(now - before[i], QStringLiteral("belastet mit %1N").arg(i));
+        PressureChart chart(history);
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        chart.refresh(now);
+        QChart *plot = chart.findChild<QChartView *>()->chart();
+        const QRectF area = plot->mapRectToScene(plot->plotArea());
+        QList<QRectF> boxes;
+        for (QGraphicsItem *item : plot->scene()->items()) {
+            auto *label = qgraphicsitem_cast<QGraphicsSimpleTextItem *>(item);
+            if (!label || !label->isVisible())
+                continue;
+            const QRectF box = label->sceneBoundingRect();
+            const int i = label->text().section(' ', 2).chopped(1).toInt();
+            const qreal line = plot->mapToScene(plot->mapToPosition(QPointF(-before[i] / 1000.0, 0), plot->series()[0])).x();
+            QVERIFY2(std::min(std::abs(box.left() - line), std::abs(box.right() - line)) <= 4, qPrintable(label->text()));
+            QVERIFY2(area.contains(box), qPrintable(label->text()));
+            for (const QRectF &other : std::as_const(boxes))
+                QVERIFY2(!other.intersects(box), qPrintable(label->text()));
+            boxes << box;
+        }
+        QCOMPARE(boxes.size(), before.size());
+    }
+
+    // What the chart last showed, as the file holds it; nothing where the
+    // folder is missing.
+    void shouldSaveTheShownMinute_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("lines");
+
+        QTest::newRow("minute") << "druck.csv"
+                                << QStringList{"Zeit [s],gusPressureCali_mN,Roh 1 [Digits/100],Roh 2 [Digits/100],Schnappschuss",
+                                               "-60.000,7,1000,1001,", "-1.000,,,,unbelastet", "-1.000,40000,1350,1349,",
+                                               "-0.500,,,,\"belastet, 5N\"", "0.000,,,,jetzt", ""};
+        QTest::newRow("folder missing") << "fehlt/druck.csv" << QStringList{};
+    }
+
+    void shouldSaveTheShownMinute()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, lines);
+
+        const qint64 now = 120000;
+        PressureHistory history;
+        history.append(now - 60001, 1, 2, 3);
+        history.append(now - 60000, 7, 1000, 1001);
+        history.mark(now - 1000, QStringLiteral("unbelastet"));
+        history.append(now - 1000, 40000, 1350, 1349);
+        history.mark(now - 500, QStringLiteral("belastet, 5N"));
+        history.mark(now, QStringLiteral("jetzt"));
+        history.append(now + 1, 4, 5, 6);
+        PressureChart chart(history);
+        chart.refresh(now);
+        QSignalSpy saved(&chart, &PressureChart::saved);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(name);
+        QString error;
+        QCOMPARE(chart.save(path, &error), !lines.isEmpty());
+        QCOMPARE(saved.size(), lines.isEmpty() ? 0 : 1);
+        QFile file(path);
+        if (lines.isEmpty()) {
+            QVERIFY(!error.isEmpty());
+            QVERIFY(!file.exists());
+            return;
+        }
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()).split('\n'), lines);
     }
 };
 
