@@ -68,42 +68,64 @@ private slots:
         QCOMPARE(enabled, QStringList(4, QString()));
     }
 
-    // Labels of the doubled value (not clamped), in white outlined in black,
-    // half a row high or in the widget's font if rows are too small for text.
-    // Whole and in part: a part must come out as the same pixels of the whole,
-    // outlines reaching in from neighbouring cells included. Painted at another
-    // size before, the widget must not keep labels that no longer fit.
+    // Labels of the doubled value (not clamped) or of the signed difference,
+    // in white outlined in black, half a row high where the widest fits the
+    // narrowest cell, smaller where not, none below a legible size; never
+    // reaching a cell's outermost pixels, its own or its neighbours'. Whole
+    // and in part: a part must come out as the same pixels of the whole.
+    // Painted at another size before, the widget must not keep labels that no
+    // longer fit.
     void shouldPaintAsTheStraightforwardPainting_data()
     {
         QTest::addColumn<int>("rows");
         QTest::addColumn<int>("columns");
+        QTest::addColumn<bool>("difference");  // of the 2 x 3 matrix to its reference
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QRect>("part");
         QTest::addColumn<QSize>("before");
+        QTest::addColumn<QString>("labels");  // "full size" as the reference, "smaller" or "none"
 
-        QTest::newRow("14 x 24 on 1000 x 600") << 14 << 24 << QSize(1000, 600) << QRect(41, 42, 83, 43) << QSize();
-        QTest::newRow("255 x 255 on 1000 x 600") << 255 << 255 << QSize(1000, 600) << QRect(500, 300, 17, 9) << QSize();
-        QTest::newRow("labels wider than cells") << 3 << 5 << QSize(61, 50) << QRect(0, 16, 12, 17) << QSize();
-        QTest::newRow("rows too small for text") << 60 << 1 << QSize(150, 100) << QRect(0, 0, 150, 100) << QSize();
-        // Values of row 0 come again in row 3, after more label sets than the last paint's.
-        QTest::newRow("cells 2 pixels narrower than before") << 5 << 86 << QSize(387, 52) << QRect(100, 10, 30, 21)
-                                                             << QSize(559, 52);
-        QTest::newRow("cells a pixel lower than before, smaller font") << 3 << 5 << QSize(61, 52)
-                                                                       << QRect(0, 17, 12, 18) << QSize(61, 55);
+        QTest::newRow("3 digits, 14 x 24 full screen") << 14 << 24 << false << QSize(1900, 1000)
+                                                       << QRect(60, 60, 100, 80) << QSize() << "full size";
+        QTest::newRow("3 digits, 14 x 24 on 600 x 350") << 14 << 24 << false << QSize(600, 350)
+                                                        << QRect(20, 20, 40, 40) << QSize() << "smaller";
+        QTest::newRow("3 digits, 14 x 24 on 300 x 200") << 14 << 24 << false << QSize(300, 200)
+                                                        << QRect(10, 10, 30, 30) << QSize() << "none";
+        QTest::newRow("255 x 255 on 1000 x 600") << 255 << 255 << false << QSize(1000, 600) << QRect(500, 300, 17, 9)
+                                                 << QSize() << "none";
+        QTest::newRow("cells 2 pixels narrower than before") << 3 << 5 << false << QSize(303, 100)
+                                                             << QRect(50, 20, 30, 40) << QSize(313, 100) << "full size";
+        QTest::newRow("cells a pixel lower than before, smaller font")
+            << 3 << 5 << false << QSize(303, 100) << QRect(50, 20, 30, 40) << QSize(303, 103) << "full size";
+        QTest::newRow("+510 and -510 on 200 x 70") << 2 << 3 << true << QSize(200, 70) << QRect(50, 20, 30, 40)
+                                                   << QSize() << "full size";
+        QTest::newRow("+510 and -510 on 120 x 70") << 2 << 3 << true << QSize(120, 70) << QRect(30, 20, 30, 40)
+                                                   << QSize() << "smaller";
+        QTest::newRow("+510 and -510 on 60 x 70") << 2 << 3 << true << QSize(60, 70) << QRect(10, 20, 30, 40)
+                                                  << QSize() << "none";
     }
 
     void shouldPaintAsTheStraightforwardPainting()
     {
         QFETCH(int, rows);
         QFETCH(int, columns);
+        QFETCH(bool, difference);
         QFETCH(QSize, size);
         QFETCH(QRect, part);
         QFETCH(QSize, before);
+        QFETCH(QString, labels);
 
-        QByteArray values;
-        for (int i = 0; i < rows * columns; ++i)
-            values.append(char(i * 37));
+        QByteArray values = matrix;
         Touchview view;
+        if (difference) {
+            view.setData(2, 3, reference);
+            view.keepReference();
+            view.setDifference(true);
+        } else {
+            values.clear();
+            for (int i = 0; i < rows * columns; ++i)
+                values.append(char(i * 37));
+        }
         view.setData(rows, columns, values);
         if (before.isValid()) {
             view.resize(before);
@@ -114,21 +136,46 @@ private slots:
         QImage partly(size, QImage::Format_RGB32);
         partly.fill(Qt::magenta);
         view.render(&partly, part.topLeft(), part);
+        QCOMPARE(tests::largestDifference(partly, whole, part), 0);
+
+        const auto paint = [&](bool labelled) {
+            return difference ? tests::paintDifferenceReference(rows, columns, values, reference, size, labelled)
+                              : tests::paintReference(rows, columns, values, size, labelled);
+        };
+        const QImage cells = paint(false);
+        const auto atCellEdge = [](int x, int count, int length) {
+            const int cell = ((x + 1) * count - 1) / length;
+            return x == cell * length / count || x == (cell + 1) * length / count - 1;
+        };
+        int inked = 0;
+        int atEdges = 0;
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                const bool ink = whole.pixel(x, y) != cells.pixel(x, y);
+                inked += ink;
+                atEdges += ink && (atCellEdge(x, columns, size.width()) || atCellEdge(y, rows, size.height()));
+            }
+        }
+        QCOMPARE(atEdges, 0);
+        if (labels == QLatin1String("none"))
+            QCOMPARE(inked, 0);
+        else
+            QVERIFY(inked > 0);
+        if (labels != QLatin1String("full size"))
+            return;
 
         // Blending the label as one image rounds a little differently. Where
-        // no label has ink the cells' colours and edges come out exact, but
-        // for the odd pixel that the faintest edge of a label reaches.
-        const QImage reference = tests::paintReference(rows, columns, values, size);
-        const QImage cells = tests::paintReference(rows, columns, values, size, false);
-        const int difference = tests::largestDifference(whole, reference, whole.rect());
-        QVERIFY2(difference <= 4, qPrintable(QString::number(difference)));
+        // no label has ink the cells' colours come out exact, but for the odd
+        // pixel that the faintest edge of a label reaches.
+        const QImage reference = paint(true);
+        const int largest = tests::largestDifference(whole, reference, whole.rect());
+        QVERIFY2(largest <= 4, qPrintable(QString::number(largest)));
         int inexact = 0;
         for (int y = 0; y < size.height(); ++y) {
             for (int x = 0; x < size.width(); ++x)
                 inexact += reference.pixel(x, y) == cells.pixel(x, y) && whole.pixel(x, y) != cells.pixel(x, y);
         }
         QVERIFY2(inexact <= 20, qPrintable(QString::number(inexact)));
-        QCOMPARE(tests::largestDifference(partly, whole, part), 0);
     }
 
     // The PNG is the grid as painted, which shows the difference only when
@@ -157,7 +204,7 @@ private slots:
         QFETCH(QString, expected);
 
         Touchview view;
-        view.resize(150, 70);
+        view.resize(200, 70);
         view.setData(referenceRows, 6 / referenceRows, reference);
         view.keepReference();
         view.setData(2, 3, matrix);

@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
@@ -16,12 +18,14 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cmath>
 
 Touchview::Touchview(QWidget *parent)
     : QWidget(parent)
 {
     // Every pixel is painted here, so Qt need not clear the background first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setExportFolder(QString());
 }
 
 Touchview::~Touchview() = default;
@@ -37,6 +41,7 @@ void Touchview::setData(int rows, int columns, const QByteArray &values)
         this->columns = 0;
         this->values.clear();
     }
+    shownKnown = false;
     repaint();
 }
 
@@ -57,6 +62,8 @@ namespace {
 
 constexpr int shownValues = 511;           // 0 … 510
 constexpr int zeroDifference = 511 + 510;  // the index of a difference of 0
+// Smaller numbers cannot be read; the cells' colours still tell the values.
+constexpr int smallestLabelSize = 7;
 
 } // namespace
 
@@ -168,13 +175,20 @@ void Touchview::keepReference()
     referenceRows = rows;
     referenceColumns = columns;
     reference = values;
+    shownKnown = false;
     repaint();
 }
 
 void Touchview::setDifference(bool on)
 {
     difference = on;
+    shownKnown = false;
     repaint();
+}
+
+void Touchview::setExportFolder(const QString &folder)
+{
+    this->folder = folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) : folder;
 }
 
 void Touchview::contextMenuEvent(QContextMenuEvent *event)
@@ -199,17 +213,90 @@ void Touchview::askAndSave()
     QString type = png;
     QString path = QFileDialog::getSaveFileName(
         this, tr("Matrix speichern"),
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .filePath(QDateTime::currentDateTime().toString(QStringLiteral("'korvel-matrix-'yyyyMMdd-HHmmss'.png'"))),
+        QDir(folder).filePath(
+            QDateTime::currentDateTime().toString(QStringLiteral("'korvel-matrix-'yyyyMMdd-HHmmss'.png'"))),
         png + QLatin1String(";;") + csv, &type);
     if (path.isEmpty())
         return;
     if (!path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) && !path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
         path += type == csv ? QLatin1String(".csv") : QLatin1String(".png");
     QString error;
-    if (!save(path, &error))
+    if (save(path, &error))
+        setExportFolder(QFileInfo(path).absolutePath());
+    else
         QMessageBox::warning(this, tr("Matrix speichern"),
                              tr("Konnte %1 nicht schreiben: %2").arg(QDir::toNativeSeparators(path), error));
+}
+
+/*
+ * Labels are written half a cell high, but no wider than the narrowest cell
+ * less two pixels each side, one for the outline and one for the centring's
+ * rounding: larger, three digits and signs ran into the neighbours and were
+ * cut off. The widest label of the matrix decides for all, so that they come
+ * in one size; below a legible size there are none.
+ */
+int Touchview::labelSize(const QSize &cell)
+{
+    if (!shownKnown) {
+        shown.reset();
+        for (int i = 0; i < rows * columns; ++i)
+            shown.set(shownIndex(i));
+        shownKnown = true;
+        fittedSize = -1;
+    }
+    if (fittedSize >= 0 && fittedCell == cell && fittedFont == font())
+        return fittedSize;
+
+    const int full = cell.height() / 2;
+    QFont font = this->font();
+    const auto fits = [&](int pixelSize) {
+        font.setPixelSize(pixelSize);
+        return widestLabel(font) + 4 <= cell.width() && QFontMetrics(font).height() + 2 <= cell.height();
+    };
+    int size = 0;
+    if (full >= smallestLabelSize && fits(full)) {
+        size = full;
+    } else if (full > smallestLabelSize) {
+        // Widths grow about in proportion to the size: a first guess, then
+        // the rounding of each size's glyphs set right. Each size tried costs
+        // Qt a font engine the first time.
+        font.setPixelSize(full);
+        const int guess = qRound(qreal(full) * (cell.width() - 4) / std::max(1, widestLabel(font)));
+        size = std::clamp(guess, smallestLabelSize, full - 1);
+        while (size >= smallestLabelSize && !fits(size))
+            --size;
+        while (size >= smallestLabelSize && size + 1 < full && fits(size + 1))
+            ++size;
+        if (size < smallestLabelSize)
+            size = 0;
+    }
+    fittedFont = this->font();
+    fittedCell = cell;
+    fittedSize = size;
+    return size;
+}
+
+int Touchview::widestLabel(const QFont &font)
+{
+    auto widths =
+        std::find_if(widthSets.begin(), widthSets.end(), [&](const Widths &set) { return set.font == font; });
+    if (widths == widthSets.end()) {
+        // A window dragged larger runs through many sizes.
+        if (widthSets.size() == 8)
+            widthSets.erase(widthSets.begin());
+        widths = widthSets.insert(widthSets.end(), Widths{font, {}});
+        widths->of.fill(-1);
+    }
+    const QFontMetricsF metrics(font);
+    int widest = 0;
+    for (int index = 0; index < int(shown.size()); ++index) {
+        if (!shown.test(index))
+            continue;
+        if (widths->of[index] < 0)
+            widths->of[index] = qint16(std::ceil(metrics.horizontalAdvance(labelText(index))));
+        widest = std::max<int>(widest, widths->of[index]);
+    }
+    return widest;
 }
 
 Touchview::Labels &Touchview::labels(const QFont &font, const QSize &cell, qreal devicePixelRatio)
@@ -280,15 +367,15 @@ void Touchview::paintMatrix(QPainter &painter, const QRect &exposed)
     const int w = width();
     const int h = height();
 
-    QFont font = this->font();
-    const int pixelSize = h / rows / 2;
-    if (pixelSize > 0)
-        font.setPixelSize(pixelSize);
     const qreal devicePixelRatio = painter.device()->devicePixelRatioF();
     const std::array<QRgb, 1532> &colours = cellColours();
 
     // Integer division makes cells of two widths and two heights at most.
     const QSize smallest(w / columns, h / rows);
+    QFont font = this->font();
+    const int pixelSize = labelSize(smallest);
+    if (pixelSize > 0)
+        font.setPixelSize(pixelSize);
     labelSets.erase(std::remove_if(labelSets.begin(), labelSets.end(),
                                    [&](const Labels &labels) {
                                        const QSize extra = labels.cell - smallest;
@@ -334,6 +421,8 @@ void Touchview::paintMatrix(QPainter &painter, const QRect &exposed)
             const QRect cell(QPoint(left, top), QPoint(right, bottom));
             fill(bits, bytesPerLine, devicePixels(cell.translated(-area.topLeft()), devicePixelRatio) & canvasPixels,
                  colours[v]);
+            if (pixelSize == 0)
+                continue;
             Labels *&set = sets[cell.height() - smallest.height()][cell.width() - smallest.width()];
             if (!set)
                 set = &labels(font, cell.size(), devicePixelRatio);

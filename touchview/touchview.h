@@ -6,12 +6,13 @@
 #include <QWidget>
 
 #include <array>
+#include <bitset>
 #include <vector>
 
 // Paints the touchpad's raw sensor matrix as a grid of coloured cells, each
-// with its value written in the centre. It shows the last matrix it was given.
-// Its context menu saves and copies what it shows, and keeps a matrix as a
-// reference to show the difference to.
+// with its value written in the centre where it fits. It shows the last matrix
+// it was given. Its context menu saves and copies what it shows, and keeps a
+// matrix as a reference to show the difference to.
 class Touchview : public QWidget
 {
     Q_OBJECT
@@ -41,6 +42,11 @@ public:
     void setDifference(bool on);
     bool showsDifference() const;
 
+    // Where the save dialog proposes its file; the documents folder unless
+    // set, and the folder of the last file saved through the dialog.
+    void setExportFolder(const QString &folder);
+    QString exportFolder() const { return folder; }
+
 signals:
     // What the context menu did, for the window to confirm.
     void saved(const QString &path);
@@ -62,7 +68,17 @@ private:
         std::array<bool, 1532> drawn = {};
     };
 
+    // The widths of the labels in one font, each measured when first needed.
+    struct Widths
+    {
+        QFont font;
+        std::array<qint16, 1532> of;  // by shown index; -1 while not measured
+    };
+
     void paintMatrix(QPainter &painter, const QRect &exposed);
+    // The pixel size the labels of the cells are written in, 0 for none.
+    int labelSize(const QSize &cell);
+    int widestLabel(const QFont &font);
     // What a cell shows: 0 … 510 the doubled byte, 511 … 1531 its difference
     // to the reference's, -510 … 510, offset by 1021.
     int shownIndex(int cell) const;
@@ -77,5 +93,13 @@ private:
     int referenceColumns = 0;
     QByteArray reference;
     bool difference = false;
+    QString folder;
+
+    std::bitset<1532> shown;  // the shown indices that the matrix has, while shownKnown
+    bool shownKnown = false;
+    QFont fittedFont;  // the widget's font and the cell that labelSize gave fittedSize for
+    QSize fittedCell;
+    int fittedSize = -1;
+    std::vector<Widths> widthSets;  // of the last few pixel sizes tried, the oldest first
     std::vector<Labels> labelSets;  // those of the last paint; its cells come in up to four sizes
 };

@@ -80,9 +80,9 @@ QImage paintReference(int rows, int columns, const QByteArray &values, const QSi
 }
 
 QImage paintDifferenceReference(int rows, int columns, const QByteArray &values, const QByteArray &reference,
-                                const QSize &size)
+                                const QSize &size, bool labels)
 {
-    return paintCells(rows, columns, size, true, [&](int i) {
+    return paintCells(rows, columns, size, labels, [&](int i) {
         const int d = 2 * (quint8(values.at(i)) - quint8(reference.at(i)));
         const int saturation = std::min(255, 2 * std::abs(d));
         return std::pair(QColor::fromHsv(d < 0 ? 220 : 10, saturation, 235 - saturation / 3),

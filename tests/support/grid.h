@@ -25,7 +25,7 @@ QImage paintReference(int rows, int columns, const QByteArray &values, const QSi
 
 // The difference view of the matrix to the reference painted the same way.
 QImage paintDifferenceReference(int rows, int columns, const QByteArray &values, const QByteArray &reference,
-                                const QSize &size);
+                                const QSize &size, bool labels = true);
 
 // Whether the grid paints the matrix as a fresh grid of its size does, up to
 // the anti-aliasing levels.
