@@ -2,8 +2,12 @@
 #include "touchview/touchview.h"
 
 #include <QClipboard>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QToolTip>
+#include <QVBoxLayout>
 #include <QtTest>
 
 namespace {
@@ -143,39 +147,154 @@ private slots:
                               : tests::paintReference(rows, columns, values, size, labelled);
         };
         const QImage cells = paint(false);
+        const QImage reference = paint(true);
         const auto atCellEdge = [](int x, int count, int length) {
             const int cell = ((x + 1) * count - 1) / length;
             return x == cell * length / count || x == (cell + 1) * length / count - 1;
         };
-        int inked = 0;
-        int atEdges = 0;
+        // Ink: a pixel not of its cell's colour. Inexact: ink where the
+        // reference has none.
+        int ink = 0;
+        int inkAtEdges = 0;
+        int inexact = 0;
         for (int y = 0; y < size.height(); ++y) {
             for (int x = 0; x < size.width(); ++x) {
-                const bool ink = whole.pixel(x, y) != cells.pixel(x, y);
-                inked += ink;
-                atEdges += ink && (atCellEdge(x, columns, size.width()) || atCellEdge(y, rows, size.height()));
+                const bool inked = whole.pixel(x, y) != cells.pixel(x, y);
+                ink += inked;
+                inkAtEdges += inked && (atCellEdge(x, columns, size.width()) || atCellEdge(y, rows, size.height()));
+                inexact += inked && reference.pixel(x, y) == cells.pixel(x, y);
             }
         }
-        QCOMPARE(atEdges, 0);
-        if (labels == QLatin1String("none"))
-            QCOMPARE(inked, 0);
-        else
-            QVERIFY(inked > 0);
+        QCOMPARE(inkAtEdges, 0);
+        QCOMPARE(ink > 0, labels != QLatin1String("none"));
         if (labels != QLatin1String("full size"))
             return;
-
         // Blending the label as one image rounds a little differently. Where
         // no label has ink the cells' colours come out exact, but for the odd
         // pixel that the faintest edge of a label reaches.
-        const QImage reference = paint(true);
         const int largest = tests::largestDifference(whole, reference, whole.rect());
         QVERIFY2(largest <= 4, qPrintable(QString::number(largest)));
-        int inexact = 0;
-        for (int y = 0; y < size.height(); ++y) {
-            for (int x = 0; x < size.width(); ++x)
-                inexact += reference.pixel(x, y) == cells.pixel(x, y) && whole.pixel(x, y) != cells.pixel(x, y);
-        }
         QVERIFY2(inexact <= 20, qPrintable(QString::number(inexact)));
+    }
+
+    // A cell's tooltip names it, counted from 1, and what it shows, also
+    // where its label is left out. The cells of 200 x 70 start at x 0, 66, 133
+    // and y 0, 35.
+    void shouldTellACellsValue_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("difference");
+        QTest::addColumn<QPoint>("point");
+        QTest::addColumn<QString>("tip");
+
+        QTest::newRow("last pixel of the first cell") << QSize(200, 70) << false << QPoint(65, 34)
+                                                      << "Zeile 1, Spalte 1: 0";
+        QTest::newRow("first pixel of the fifth cell") << QSize(200, 70) << false << QPoint(66, 35)
+                                                       << "Zeile 2, Spalte 2: 510";
+        QTest::newRow("bottom right") << QSize(200, 70) << false << QPoint(199, 69) << "Zeile 2, Spalte 3: 0";
+        QTest::newRow("difference") << QSize(200, 70) << true << QPoint(66, 35) << "Zeile 2, Spalte 2: +510";
+        QTest::newRow("without labels") << QSize(30, 20) << false << QPoint(15, 10) << "Zeile 2, Spalte 2: 510";
+    }
+
+    void shouldTellACellsValue()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, difference);
+        QFETCH(QPoint, point);
+        QFETCH(QString, tip);
+
+        Touchview view;
+        view.resize(size);
+        view.setData(2, 3, reference);
+        view.keepReference();
+        view.setData(2, 3, matrix);
+        view.setDifference(difference);
+        view.show();
+        QHelpEvent help(QEvent::ToolTip, point, view.mapToGlobal(point));
+        QApplication::sendEvent(&view, &help);
+        QCOMPARE(QToolTip::text(), tip);
+    }
+
+    // Tab reaches the grid, which then shows a frame, left out of a saved
+    // image. The Menu key and Shift+F10 open the menu in the grid, where the
+    // arrows and Return pick an entry; "Matrix speichern…" proposes a stamped
+    // name in the export folder. Ctrl+C copies at once.
+    void shouldWorkFromTheKeyboard_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("downs");  // in the menu, before Return
+        QTest::addColumn<QString>("done");
+
+        QTest::newRow("Menu key, first entry") << int(Qt::Key_Menu) << int(Qt::NoModifier) << 0 << "saved";
+        QTest::newRow("Shift+F10, second entry") << int(Qt::Key_F10) << int(Qt::ShiftModifier) << 1 << "copied";
+        QTest::newRow("Ctrl+C") << int(Qt::Key_C) << int(Qt::ControlModifier) << 0 << "copied";
+        QTest::newRow("F10 alone") << int(Qt::Key_F10) << int(Qt::NoModifier) << 0 << "";
+    }
+
+    void shouldWorkFromTheKeyboard()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, downs);
+        QFETCH(QString, done);
+
+        QWidget window;
+        auto *layout = new QVBoxLayout(&window);
+        auto *field = new QLineEdit;
+        auto *view = new Touchview;
+        layout->addWidget(field);
+        layout->addWidget(view);
+        view->setData(2, 3, matrix);
+        QTemporaryDir dir;
+        view->setExportFolder(dir.path());
+        window.resize(200, 140);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const QImage unfocused = tests::render(*view);
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_Tab);
+        QVERIFY(view->hasFocus());
+
+        // Every pixel of the three at the edges changes, no other.
+        const QImage focused = tests::render(*view);
+        const QRect inside = focused.rect().adjusted(3, 3, -3, -3);
+        int asFramed = 0;
+        for (int y = 0; y < focused.height(); ++y) {
+            for (int x = 0; x < focused.width(); ++x)
+                asFramed += (focused.pixel(x, y) != unfocused.pixel(x, y)) != inside.contains(x, y);
+        }
+        QCOMPARE(asFramed, focused.width() * focused.height());
+        QString error;
+        QVERIFY(view->save(dir.filePath(QStringLiteral("focused.png")), &error));
+        QCOMPARE(QImage(dir.filePath(QStringLiteral("focused.png"))).convertToFormat(QImage::Format_RGB32), unfocused);
+
+        QSignalSpy saved(view, &Touchview::saved);
+        QSignalSpy copied(view, &Touchview::copied);
+        QString proposed;
+        QTimer::singleShot(0, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            QTimer::singleShot(0, [&] {
+                if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                    proposed = dialog->selectedFiles().value(0);
+                    static_cast<QDialog *>(dialog)->accept();
+                }
+            });
+            for (int i = 0; i < downs; ++i)
+                QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCoreApplication::processEvents();  // where no menu came, the handler is called here, not after the row
+        QCOMPARE(copied.size(), int(done == QLatin1String("copied")));
+        QCOMPARE(saved.size(), int(done == QLatin1String("saved")));
+        if (done == QLatin1String("saved")) {
+            QCOMPARE(saved.at(0).at(0).toString(), proposed);
+            QCOMPARE(QFileInfo(proposed).dir(), QDir(dir.path()));
+            QVERIFY(QFileInfo(proposed).fileName().startsWith(QLatin1String("korvel-matrix-")));
+        }
     }
 
     // The PNG is the grid as painted, which shows the difference only when

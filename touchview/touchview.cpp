@@ -10,12 +10,15 @@
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -25,6 +28,8 @@ Touchview::Touchview(QWidget *parent)
 {
     // Every pixel is painted here, so Qt need not clear the background first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Tab reaches the grid, so that its menu needs no mouse.
+    setFocusPolicy(Qt::StrongFocus);
     setExportFolder(QString());
 }
 
@@ -53,9 +58,20 @@ void Touchview::paintEvent(QPaintEvent *event)
         painter.setBrush(Qt::black);
         const QRect all(0, 0, width(), height());
         painter.drawRects(&all, 1);
-        return;
+    } else {
+        paintMatrix(painter, event->rect());
     }
-    paintMatrix(painter, event->rect());
+    if (!hasFocus() || exporting)
+        return;
+    // Two lines of the highlight and one of its text's colour inside them:
+    // one of the two stands out of whatever colour the cells at the edge have.
+    const QRect edge = rect().adjusted(0, 0, -1, -1);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(palette().color(QPalette::Highlight));
+    painter.drawRect(edge);
+    painter.drawRect(edge.adjusted(1, 1, -1, -1));
+    painter.setPen(palette().color(QPalette::HighlightedText));
+    painter.drawRect(edge.adjusted(2, 2, -2, -2));
 }
 
 namespace {
@@ -140,7 +156,9 @@ bool Touchview::save(const QString &path, QString *error)
         bytes = text(QLatin1Char(',')).toUtf8();
     } else {
         QImage image(size(), QImage::Format_RGB32);
+        exporting = true;
         render(&image);
+        exporting = false;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         image.save(&buffer, "PNG");
@@ -191,18 +209,74 @@ void Touchview::setExportFolder(const QString &folder)
     this->folder = folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) : folder;
 }
 
-void Touchview::contextMenuEvent(QContextMenuEvent *event)
+int Touchview::cellAt(const QPoint &point) const
+{
+    if (rows <= 0 || columns <= 0 || !rect().contains(point))
+        return -1;
+    // The last row and column whose first pixel is not right of the point.
+    const int r = ((point.y() + 1) * rows - 1) / height();
+    const int c = ((point.x() + 1) * columns - 1) / width();
+    return r * columns + c;
+}
+
+// The tooltip names a cell and what it shows, also where its label is left out.
+bool Touchview::event(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const int cell = cellAt(help->pos());
+    if (cell < 0) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    const int r = cell / columns;
+    const int c = cell % columns;
+    const QRect area(QPoint(c * width() / columns, r * height() / rows),
+                     QPoint((c + 1) * width() / columns - 1, (r + 1) * height() / rows - 1));
+    QToolTip::showText(help->globalPos(),
+                       tr("Zeile %1, Spalte %2: %3").arg(r + 1).arg(c + 1).arg(labelText(shownIndex(cell))), this,
+                       area);
+    return true;
+}
+
+// A menu asked for with a key opens in the middle of the grid, its first
+// entry chosen, for the arrows and Return.
+void Touchview::showMenu(const QPoint &globalPos, bool fromKeyboard)
 {
     const bool shown = rows > 0 && columns > 0;
     QMenu menu(this);
     menu.addAction(tr("Matrix speichern…"), this, [this] { askAndSave(); })->setEnabled(shown);
-    menu.addAction(tr("Matrix kopieren"), this, [this] { copy(); })->setEnabled(shown);
+    QAction *copying = menu.addAction(tr("Matrix kopieren"), this, [this] { copy(); });
+    copying->setEnabled(shown);
+    copying->setShortcut(QKeySequence::Copy);  // shown only: the grid takes the keys itself
     menu.addAction(tr("Matrix festhalten"), this, [this] { keepReference(); })->setEnabled(shown);
     QAction *compare = menu.addAction(tr("Differenz zur Referenz"), this, [this](bool on) { setDifference(on); });
     compare->setCheckable(true);
     compare->setChecked(difference);
     compare->setEnabled(hasReference());
-    menu.exec(event->globalPos());
+    if (fromKeyboard && shown)
+        menu.setActiveAction(menu.actions().constFirst());
+    menu.exec(fromKeyboard ? mapToGlobal(rect().center()) : globalPos);
+}
+
+void Touchview::contextMenuEvent(QContextMenuEvent *event)
+{
+    showMenu(event->globalPos(), event->reason() == QContextMenuEvent::Keyboard);
+}
+
+// Some platforms make a context menu event of the Menu key or Shift+F10, some
+// do not. Where they do, it comes before the key, which then goes to the menu
+// open by then: the menu does not open twice.
+void Touchview::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier))
+        showMenu(QPoint(), true);
+    else if (event->matches(QKeySequence::Copy) && rows > 0 && columns > 0)
+        copy();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 // The type picked in the dialog decides for a name given without one.

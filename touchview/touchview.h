@@ -11,8 +11,9 @@
 
 // Paints the touchpad's raw sensor matrix as a grid of coloured cells, each
 // with its value written in the centre where it fits. It shows the last matrix
-// it was given. Its context menu saves and copies what it shows, and keeps a
-// matrix as a reference to show the difference to.
+// it was given; a cell's tooltip names it and its value. Its context menu, also
+// opened with the Menu key or Shift+F10, saves and copies what it shows, and
+// keeps a matrix as a reference to show the difference to.
 class Touchview : public QWidget
 {
     Q_OBJECT
@@ -53,8 +54,10 @@ signals:
     void copied(int rows, int columns);
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // The outlined numbers of one font and cell size, each drawn once when
@@ -79,6 +82,9 @@ private:
     // The pixel size the labels of the cells are written in, 0 for none.
     int labelSize(const QSize &cell);
     int widestLabel(const QFont &font);
+    // The index of the cell at the point, -1 for none.
+    int cellAt(const QPoint &point) const;
+    void showMenu(const QPoint &globalPos, bool fromKeyboard);
     // What a cell shows: 0 … 510 the doubled byte, 511 … 1531 its difference
     // to the reference's, -510 … 510, offset by 1021.
     int shownIndex(int cell) const;
@@ -94,6 +100,7 @@ private:
     QByteArray reference;
     bool difference = false;
     QString folder;
+    bool exporting = false;  // the focus frame stays out of an image saved
 
     std::bitset<1532> shown;  // the shown indices that the matrix has, while shownKnown
     bool shownKnown = false;
