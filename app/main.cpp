@@ -1,9 +1,13 @@
 #include "app/consolefont.h"
+#include "app/focusstyle.h"
+#include "app/keptsettings.h"
+#include "app/language.h"
 #include "app/mainwindow.h"
 #include "app/systemdriver.h"
 #include "xl/stopsignals.h"
 
 #include <QApplication>
+#include <QStyle>
 #include <QCommandLineParser>
 #include <QDialog>
 #include <QLoggingCategory>
@@ -102,6 +106,14 @@ int main(int argc, char *argv[])
     }
 
     registerConsoleFont();
+    const QString noGerman = app::useGerman();
+    if (!noGerman.isEmpty())
+        printLine(stderr, QStringLiteral("korvel-console: Qt's dialogs stay English: ") + noGerman);
+    QApplication::setStyle(new app::FocusStyle(QApplication::style()->name()));
+    // Settings that cannot be read are no reason not to start.
+    app::KeptSettings kept;
+    if (!kept.problem().isEmpty())
+        printLine(stderr, QStringLiteral("korvel-console: settings not kept: ") + kept.problem());
     // Ended by a signal, the console closes as by its window: the recording
     // written out and closed, the port closed, exit code 0. Also while the
     // channel dialog is up, before the window is there.
@@ -133,6 +145,7 @@ int main(int argc, char *argv[])
             return 1;
         }
     }
+    window->keepSettings(kept);
     window->show();
     return app->exec();
 }

@@ -47,6 +47,7 @@ void MainWindow::setUp()
     setUpBusStatus();
     setUpSessionMenus();
     setUpDeviceDataMenus();
+    setUpToolBar();
 }
 
 MainWindow::~MainWindow()
@@ -58,6 +59,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    keepWindows();
     // The activity window must not outlive the console.
     if (canWindow) {
         delete canWindow;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/calibrationrecord.h"
+#include "app/keptsettings.h"
 #include "app/recorder.h"
 #include "app/replywatch.h"
 #include "app/transferreport.h"
@@ -43,6 +44,9 @@ public:
     // and why, when the file cannot be written.
     bool startRecording(const QString &path, QString *error);
     bool isChannelOpen();
+    // Takes the sizes, places and folders kept from the last run, and opens
+    // again the windows open then; keeps them there when the console closes.
+    void keepSettings(app::KeptSettings &settings);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -120,6 +124,11 @@ private:
     // The same, saying so in a box when it fails.
     void openChannelOrSay(int index, const QString &done);
     void updateSessionActions();
+    QLabel *addStatusField(const QString &name, const QString &text = {});
+    void setUpToolBar();
+    void keepWindows();
+    // The grid's and the chart's next export goes to the folder of this one.
+    void keepExportFolder(const QString &path);
 
     Ui_MainWindow *ui;
     VectorCAN can;
@@ -168,9 +177,13 @@ private:
     QString channelName;
     app::Recorder recorder;
     QLabel *recordingLabel = nullptr;
+    QAction *switchChannelAction = nullptr;
     QAction *reconnectAction = nullptr;
     QAction *startRecordingAction = nullptr;
     QAction *stopRecordingAction = nullptr;
+    QAction *recordingAction = nullptr;  // the tool bar's switch
+    QAction *chartAction = nullptr;
+    app::KeptSettings *kept = nullptr;
     app::CalibrationRecord calibrationRecord{app::CalibrationRecord::standardPath()};
     // The last minute of pressure values while reading is on, for the chart.
     PressureHistory pressureHistory;

@@ -1,11 +1,38 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "xl/busloss.h"
+
 #include <QLabel>
+#include <QLocale>
 
 namespace {
 constexpr int busStatusIntervalMs = 1000;
+
+// The reasons the driver knows, in the console's words; any other as the system gave it.
+QString lossText(const QString &reason)
+{
+    if (reason == QLatin1String(xl::busloss::closed))
+        return MainWindow::tr("Verbindung vom Bus getrennt");
+    if (reason == QLatin1String(xl::busloss::unreachable))
+        return MainWindow::tr("Bus nicht erreichbar");
+    if (reason == QLatin1String(xl::busloss::adapterGone))
+        return MainWindow::tr("CAN-Adapter getrennt");
+    return reason;
+}
+
 } // namespace
+
+// A field of its own, framed, so that neighbouring texts never run together.
+QLabel *MainWindow::addStatusField(const QString &name, const QString &text)
+{
+    auto *field = new QLabel(text, this);
+    field->setObjectName(name);
+    field->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    field->setContentsMargins(4, 0, 4, 0);
+    ui->statusBar->addPermanentWidget(field);
+    return field;
+}
 
 // Permanent fields at the right of the status bar, beside the passing
 // messages: a device that does not answer and factors that look wrong, each
@@ -15,9 +42,7 @@ constexpr int busStatusIntervalMs = 1000;
 void MainWindow::setUpBusStatus()
 {
     // A device that stops answering looks otherwise like one whose values stay.
-    deviceLabel = new QLabel(tr("Gerät antwortet nicht"), this);
-    deviceLabel->setObjectName(QStringLiteral("deviceState"));
-    ui->statusBar->addPermanentWidget(deviceLabel);
+    deviceLabel = addStatusField(QStringLiteral("deviceState"), tr("Gerät antwortet nicht"));
     deviceLabel->hide();
     connect(&replyWatch, &app::ReplyWatch::silenceChanged, this, [this](bool silent) {
         deviceLabel->setVisible(silent);
@@ -25,17 +50,11 @@ void MainWindow::setUpBusStatus()
             confirm(tr("Gerät antwortet"));
     });
     // Beside the factors it is about, as far as the status bar goes.
-    calibrationWarning = new QLabel(tr("Achtung: Last hat die Sensorwerte nicht erhöht"), this);
-    calibrationWarning->setObjectName(QStringLiteral("calibrationWarning"));
-    ui->statusBar->addPermanentWidget(calibrationWarning);
+    calibrationWarning = addStatusField(QStringLiteral("calibrationWarning"), tr("Achtung: Last hat die Sensorwerte nicht erhöht"));
     calibrationWarning->hide();
 
-    lostLabel = new QLabel(this);
-    busLabel = new QLabel(this);
-    lostLabel->setObjectName(QStringLiteral("lostFrames"));
-    busLabel->setObjectName(QStringLiteral("busState"));
-    ui->statusBar->addPermanentWidget(lostLabel);
-    ui->statusBar->addPermanentWidget(busLabel);
+    lostLabel = addStatusField(QStringLiteral("lostFrames"));
+    busLabel = addStatusField(QStringLiteral("busState"));
     lostLabel->hide();
     connect(&busStatusTimer, &QTimer::timeout, this, &MainWindow::updateBusStatus);
     busStatusTimer.start(busStatusIntervalMs);
@@ -48,14 +67,15 @@ void MainWindow::updateBusStatus()
     quint64 lost = 0;
     QString offBusReason;
     const bool open = can.portState(&lost, &offBusReason);
-    lostLabel->setText(tr("%1 Frames verworfen").arg(lost));
+    const QLocale locale;
+    lostLabel->setText(tr("%1 Frames verworfen").arg(locale.toString(lost)));
     lostLabel->setVisible(open && lost > 0);
     if (!open)
         busLabel->setText(tr("kein Kanal"));
     else if (offBusReason.isEmpty())
         busLabel->setText(tr("%1 · verbunden").arg(channelName));
     else
-        busLabel->setText(tr("%1 · getrennt: %2").arg(channelName, offBusReason));
-    recordingLabel->setText(tr("Aufzeichnung: %1 Frames").arg(recorder.frames()));
+        busLabel->setText(tr("%1 · getrennt: %2").arg(channelName, lossText(offBusReason)));
+    recordingLabel->setText(tr("Aufzeichnung: %1 Frames").arg(locale.toString(recorder.frames())));
     recordingLabel->setVisible(recorder.isRecording());
 }

@@ -15,16 +15,19 @@
 // and the word that the grid's matrix was saved or copied.
 void MainWindow::setUpDeviceDataMenus()
 {
-    QMenu *view = ui->menuBar->addMenu(tr("Ansicht"));
-    view->addAction(tr("Druckverlauf"), this, &MainWindow::showPressureChart);
-    QMenu *device = ui->menuBar->addMenu(tr("Gerät"));
-    device->addAction(tr("Kalibrierprotokoll öffnen"), this, &MainWindow::openCalibrationRecord);
+    QMenu *view = ui->menuBar->addMenu(tr("A&nsicht"));
+    chartAction = view->addAction(tr("&Druckverlauf"), this, &MainWindow::showPressureChart);
+    view->addAction(ui->mainToolBar->toggleViewAction());
+    ui->mainToolBar->toggleViewAction()->setText(tr("&Werkzeugleiste"));
+    QMenu *device = ui->menuBar->addMenu(tr("&Gerät"));
+    device->addAction(tr("Kalibrierprotokoll ö&ffnen"), this, &MainWindow::openCalibrationRecord);
 
     connect(&isotp, &ISOTPTX::transferSent, &calibrationRecord, &app::CalibrationRecord::sent);
     connect(&isotp, &ISOTPTX::transferAbandoned, &calibrationRecord, &app::CalibrationRecord::abandoned);
     // The calibration has gone to the device all the same.
     connect(ui->touchview, &Touchview::saved, this, [this](const QString &path) {
         confirm(tr("Matrix gespeichert: %1").arg(QDir::toNativeSeparators(path)));
+        keepExportFolder(path);
     });
     connect(ui->touchview, &Touchview::copied, this, [this](int rows, int columns) {
         confirm(tr("Matrix kopiert (%1 × %2)").arg(rows).arg(columns));
@@ -52,8 +55,17 @@ void MainWindow::openCalibrationRecord()
 void MainWindow::showPressureChart()
 {
     // A window of its own that goes with the console.
-    if (!pressureChart)
+    if (!pressureChart) {
         pressureChart = new PressureChart(pressureHistory, this);
+        if (kept) {
+            kept->restore(*pressureChart, app::KeptSettings::Window::Chart);
+            pressureChart->setExportFolder(ui->touchview->exportFolder());
+        }
+        connect(pressureChart, &PressureChart::saved, this, [this](const QString &path) {
+            confirm(tr("Druckverlauf gespeichert: %1").arg(QDir::toNativeSeparators(path)));
+            keepExportFolder(path);
+        });
+    }
     pressureChart->show();
     pressureChart->raise();
 }

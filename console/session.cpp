@@ -22,16 +22,31 @@ constexpr int confirmationMs = 5000;
 // They live in menus and status-bar fields of their own beside the form.
 void MainWindow::setUpSessionMenus()
 {
-    QMenu *channel = ui->menuBar->addMenu(tr("Kanal"));
-    channel->addAction(tr("Kanal wechseln…"), this, &MainWindow::switchChannel);
-    reconnectAction = channel->addAction(tr("Neu verbinden"), this, &MainWindow::reconnect);
-    QMenu *recording = ui->menuBar->addMenu(tr("Aufzeichnung"));
-    startRecordingAction = recording->addAction(tr("Aufzeichnung starten…"), this, &MainWindow::askForRecording);
-    stopRecordingAction = recording->addAction(tr("Aufzeichnung beenden"), this, &MainWindow::stopRecording);
+    QMenu *channel = ui->menuBar->addMenu(tr("&Kanal"));
+    switchChannelAction = channel->addAction(tr("Kanal &wechseln…"), this, &MainWindow::switchChannel);
+    reconnectAction = channel->addAction(tr("&Neu verbinden"), QKeySequence(Qt::Key_F5), this, &MainWindow::reconnect);
+    // Where users look for it, in the first menu, as there is no "Datei".
+    channel->addSeparator();
+    channel->addAction(tr("&Beenden"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
+    // Ctrl+R starts and stops: only the one of the two that can run holds it.
+    QMenu *recording = ui->menuBar->addMenu(tr("&Aufzeichnung"));
+    const QKeySequence startStop(Qt::CTRL | Qt::Key_R);
+    startRecordingAction = recording->addAction(tr("Aufzeichnung &starten…"), startStop, this, &MainWindow::askForRecording);
+    stopRecordingAction = recording->addAction(tr("Aufzeichnung &beenden"), startStop, this, &MainWindow::stopRecording);
+    // The tool bar's switch, checked while a recording runs.
+    recordingAction = new QAction(tr("Aufzeichnung"), this);
+    recordingAction->setCheckable(true);
+    recordingAction->setToolTip(tr("Aufzeichnung starten oder beenden (Strg+R)"));
+    connect(recordingAction, &QAction::triggered, this, [this](bool on) {
+        if (on)
+            askForRecording();
+        else
+            stopRecording();
+        // A dialog cancelled started nothing.
+        updateSessionActions();
+    });
 
-    recordingLabel = new QLabel(this);
-    recordingLabel->setObjectName(QStringLiteral("recording"));
-    ui->statusBar->addPermanentWidget(recordingLabel);
+    recordingLabel = addStatusField(QStringLiteral("recording"));
     recordingLabel->hide();
     connect(&recorder, &app::Recorder::failed, this, &MainWindow::recordingFailed);
     updateSessionActions();
@@ -120,22 +135,35 @@ bool MainWindow::startRecording(const QString &path, QString *error)
     return true;
 }
 
+// In the folder of the last recording. The dialog adds ".log" to a name
+// without a suffix itself, so that it asks before replacing that file too.
 void MainWindow::askForRecording()
 {
-    const QString proposed = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-                                 .filePath(QDateTime::currentDateTime().toString(QStringLiteral("'korvel-'yyyyMMdd-HHmmss'.log'")));
-    const QString path = QFileDialog::getSaveFileName(this, tr("Aufzeichnung starten"), proposed,
-                                                      tr("CAN-Aufzeichnung (*.log)"));
+    QString folder = kept ? kept->folder(app::KeptSettings::Folder::Recordings) : QString();
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString proposed =
+        QDir(folder).filePath(QDateTime::currentDateTime().toString(QStringLiteral("'korvel-'yyyyMMdd-HHmmss'.log'")));
+    QFileDialog dialog(this, tr("Aufzeichnung starten"), proposed, tr("CAN-Aufzeichnung (*.log)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("log"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
     QString error;
-    if (!path.isEmpty() && !startRecording(path, &error))
+    if (!startRecording(path, &error)) {
         QMessageBox::critical(this, tr("Aufzeichnung"),
                               tr("Konnte %1 nicht schreiben: %2").arg(QDir::toNativeSeparators(path), error));
+    } else if (kept) {
+        kept->keepFolderOf(app::KeptSettings::Folder::Recordings, path);
+    }
 }
 
 void MainWindow::stopRecording()
 {
     recorder.stop();
-    confirm(tr("Aufzeichnung beendet: %1, %2 Frames").arg(QDir::toNativeSeparators(recorder.path()), QLocale().toString(recorder.frames())));
+    confirm(tr("Aufzeichnung beendet: %1, %2 Frames")
+                .arg(QDir::toNativeSeparators(recorder.path()), QLocale().toString(recorder.frames())));
     updateBusStatus();
     updateSessionActions();
 }
@@ -158,4 +186,5 @@ void MainWindow::updateSessionActions()
     reconnectAction->setEnabled(channelIndex >= 0);
     startRecordingAction->setEnabled(!recorder.isRecording());
     stopRecordingAction->setEnabled(recorder.isRecording());
+    recordingAction->setChecked(recorder.isRecording());
 }

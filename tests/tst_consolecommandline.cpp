@@ -29,7 +29,7 @@ private slots:
                "virtualcan can1\n";
         QTest::newRow("file that cannot be written")
             << QStringList{"--channel", "Korvel-Simulator", "--record", "/nonexistent/k.log"} << 1 << QString()
-            << "korvel-console: cannot record to /nonexistent/k.log: No such file or directory\n";
+            << "korvel-console: cannot record to /nonexistent/k.log: Die Datei oder das Verzeichnis konnte nicht gefunden werden\n";
     }
 
     void shouldAnswerWithoutAWindow()

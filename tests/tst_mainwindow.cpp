@@ -1,4 +1,5 @@
 #include "app/calibrationrecord.h"
+#include "app/language.h"
 #include "app/mainwindow.h"
 #include "monitor/canviewer.h"
 #include "monitor/canwindow.h"
@@ -8,6 +9,7 @@
 #include "support/grid.h"
 #include "support/startconsole.h"
 #include "support/tracecapture.h"
+#include "xl/busloss.h"
 #include "ui_mainwindow.h"
 
 #include <QMessageBox>
@@ -23,6 +25,9 @@ class TestMainWindow : public QObject
     static Ui_MainWindow &ui(const tests::ScriptedConsole &console) { return *console.window->ui; }
 
 private slots:
+    // As the console sets it up under the C locale.
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+
     // Checked once a second: frames lost at the channel and at the full
     // receive queue add up, and a bus gone says why. The channel opened is
     // the driver's of the row picked, not the row's number.
@@ -39,8 +44,89 @@ private slots:
         for (int i = 0; i < 4096 + 2; ++i)
             console.bus->inject(xl::receivedEvent(0x100, false, QByteArray(8, '\0')));
         QCOMPARE(shown("lostFrames"), QStringLiteral("7 Frames verworfen"));
-        console.bus->injectFailure(QStringLiteral("the hub closed the connection"));
-        QCOMPARE(shown("busState"), QStringLiteral("CAN 1 · getrennt: the hub closed the connection"));
+        console.bus->injectLoss(1000000);
+        QCOMPARE(shown("lostFrames"), QStringLiteral("1.000.007 Frames verworfen"));
+    }
+
+    // The reasons the driver knows in German, any other as the system gave it.
+    void shouldSayWhyTheBusWasLost_data()
+    {
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("shown");
+
+        QTest::newRow("closed") << QString::fromLatin1(xl::busloss::closed) << QStringLiteral("Verbindung vom Bus getrennt");
+        QTest::newRow("unreachable") << QString::fromLatin1(xl::busloss::unreachable) << QStringLiteral("Bus nicht erreichbar");
+        QTest::newRow("adapter gone") << QString::fromLatin1(xl::busloss::adapterGone) << QStringLiteral("CAN-Adapter getrennt");
+        QTest::newRow("unknown") << QStringLiteral("Input/output error") << QStringLiteral("Input/output error");
+    }
+
+    void shouldSayWhyTheBusWasLost()
+    {
+        QFETCH(QString, reason);
+        QFETCH(QString, shown);
+
+        tests::ScriptedConsole console;
+        console.bus->injectFailure(reason);
+        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "updateBusStatus"));
+        QCOMPARE(console.window->findChild<QLabel *>(QStringLiteral("busState"))->text(),
+                 QStringLiteral("CAN 1 · getrennt: ") + shown);
+    }
+
+    // At its smallest every control of the form shows its whole text, the
+    // grid keeps its minimum, and the tool bar is still there.
+    void shouldKeepEveryControlLegibleAtItsSmallest()
+    {
+        tests::ScriptedConsole console;
+        console.window->resize(1, 1);
+        QCoreApplication::processEvents();
+        QStringList cut;
+        for (QWidget *control : console.window->centralWidget()->findChildren<QWidget *>()) {
+            const QSize needed = control->minimumSizeHint().expandedTo(control->minimumSize());
+            if (control->isVisibleTo(console.window.get())
+                && (control->width() < needed.width() || control->height() < needed.height()))
+                cut << control->objectName();
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1String(", "))));
+        QVERIFY(ui(console).touchview->width() >= 150 && ui(console).touchview->height() >= 100);
+        QVERIFY(ui(console).mainToolBar->isVisible() && ui(console).mainToolBar->height() > 0);
+    }
+
+    // Every menu opens from the keyboard by its letter, and the common
+    // actions have the keys users expect.
+    void shouldOpenMenusByKeyboard_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("menu");
+
+        QTest::newRow("Alt+K") << int(Qt::Key_K) << QStringLiteral("&Kanal");
+        QTest::newRow("Alt+A") << int(Qt::Key_A) << QStringLiteral("&Aufzeichnung");
+        QTest::newRow("Alt+N") << int(Qt::Key_N) << QStringLiteral("A&nsicht");
+        QTest::newRow("Alt+G") << int(Qt::Key_G) << QStringLiteral("&Gerät");
+    }
+
+    void shouldOpenMenusByKeyboard()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, menu);
+
+        tests::ScriptedConsole console;
+        console.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(console.window.get()));
+        QTest::keyClick(console.window.get(), Qt::Key(key), Qt::AltModifier);
+        QTRY_VERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()));
+        QCOMPARE(qobject_cast<QMenu *>(QApplication::activePopupWidget())->title(), menu);
+        QApplication::activePopupWidget()->close();
+    }
+
+    void shouldTakeShortcuts()
+    {
+        tests::ScriptedConsole console;
+        console.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(console.window.get()));
+        QTest::keyClick(console.window.get(), Qt::Key_F5);
+        QCOMPARE(ui(console).statusBar->currentMessage(), QStringLiteral("Neu verbunden"));
+        QTest::keyClick(console.window.get(), Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!console.window->isVisible());
     }
 
     // Requests that never went out leave no device to be silent.
@@ -443,6 +529,15 @@ private slots:
         tests::toggle(console.window->ui->readTPraw, false);
         QTRY_COMPARE(console.window->tpRawState, int(MainWindow::TPRawIdle));
         QVERIFY(tests::showsMatrix(*console.window->ui->touchview, 3, 5, console.devices[0]->snapshot()));
+    }
+
+    // Last, as it stays for the process: Qt's own buttons speak German.
+    void shouldSpeakGermanInQtsOwnDialogs()
+    {
+        QCOMPARE(app::useGerman(), QString());
+        QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Save);
+        QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Abbrechen"));
+        QCOMPARE(buttons.button(QDialogButtonBox::Save)->text(), QStringLiteral("Speichern"));
     }
 };
 

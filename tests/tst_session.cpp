@@ -3,7 +3,9 @@
 #include "support/startconsole.h"
 #include "ui_mainwindow.h"
 
+#include <QFileDialog>
 #include <QListWidget>
+#include <QToolBar>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -185,6 +187,50 @@ private slots:
         console.window.reset();
         QFile end(dir.filePath(QStringLiteral("end.log")));
         QVERIFY(end.open(QIODevice::ReadOnly) && end.readAll().endsWith(" can0 124# R\n"));
+    }
+
+    // A name typed without a suffix gets ".log", one with a suffix keeps
+    // it; the dialog opens in the folder of the last recording; the tool
+    // bar's switch and Ctrl+R start and stop.
+    void shouldNameARecordingAsTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+
+        QTest::newRow("no suffix") << "bench 7" << "bench 7.log";
+        QTest::newRow("a suffix") << "bench.txt" << "bench.txt";
+        QTest::newRow(".log") << "bench.log" << "bench.log";
+    }
+
+    void shouldNameARecordingAsTyped()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+
+        QTemporaryDir dir;
+        app::KeptSettings kept(dir.filePath(QStringLiteral("kept.ini")));
+        kept.keepFolderOf(app::KeptSettings::Folder::Recordings, dir.filePath(QStringLiteral("earlier.log")));
+        tests::ScriptedConsole console({QStringLiteral("virtualcan can0")});
+        console.window->keepSettings(kept);
+        QString folder;
+        QTimer answering;
+        connect(&answering, &QTimer::timeout, [&] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                folder = dialog->directory().absolutePath();
+                dialog->selectFile(typed);
+                static_cast<QDialog *>(dialog)->accept();
+            }
+        });
+        answering.start(10);
+        auto *toolBar = console.window->findChild<QToolBar *>(QStringLiteral("mainToolBar"));
+        toolBar->actions().constFirst()->trigger();
+        QCOMPARE(folder, dir.path());
+        QCOMPARE(console.window->recorder.path(), dir.filePath(written));
+        QVERIFY(toolBar->actions().constFirst()->isChecked());
+        console.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(console.window.get()));
+        QTest::keyClick(console.window.get(), Qt::Key_R, Qt::ControlModifier);
+        QVERIFY(!console.window->recorder.isRecording() && !toolBar->actions().constFirst()->isChecked());
     }
 };
 
