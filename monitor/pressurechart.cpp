@@ -271,17 +271,18 @@ bool PressureChart::save(const QString &path, QString *error)
     return false;
 }
 
-// A name without a suffix is given the CSV one; the next file is proposed
-// where this one went.
+// A name without a suffix is given the CSV one by the dialog, which then
+// asks before replacing that file; the next file is proposed where this one went.
 void PressureChart::askAndSave()
 {
     const QString proposed = QDir(exportDir).filePath(
         QDateTime::currentDateTime().toString(QStringLiteral("'korvel-druck-'yyyyMMdd-HHmmss'.csv'")));
-    QString path = QFileDialog::getSaveFileName(this, tr("Druckverlauf speichern"), proposed, tr("CSV-Datei (*.csv)"));
-    if (path.isEmpty())
+    QFileDialog dialog(this, tr("Druckverlauf speichern"), proposed, tr("CSV-Datei (*.csv)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QLatin1String(".csv");
+    const QString path = dialog.selectedFiles().constFirst();
     QString error;
     if (save(path, &error))
         exportDir = QFileInfo(path).absolutePath();

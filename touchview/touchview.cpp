@@ -284,16 +284,19 @@ void Touchview::askAndSave()
 {
     const QString png = tr("PNG-Bild (*.png)");
     const QString csv = tr("CSV-Datei (*.csv)");
-    QString type = png;
-    QString path = QFileDialog::getSaveFileName(
-        this, tr("Matrix speichern"),
-        QDir(folder).filePath(
-            QDateTime::currentDateTime().toString(QStringLiteral("'korvel-matrix-'yyyyMMdd-HHmmss'.png'"))),
-        png + QLatin1String(";;") + csv, &type);
-    if (path.isEmpty())
+    QFileDialog dialog(this, tr("Matrix speichern"),
+                       QDir(folder).filePath(QDateTime::currentDateTime().toString(
+                           QStringLiteral("'korvel-matrix-'yyyyMMdd-HHmmss'.png'"))),
+                       png + QLatin1String(";;") + csv);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog adds the suffix itself, so that it asks before replacing that file too.
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, csv](const QString &type) {
+        dialog.setDefaultSuffix(type == csv ? QStringLiteral("csv") : QStringLiteral("png"));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    if (!path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) && !path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
-        path += type == csv ? QLatin1String(".csv") : QLatin1String(".png");
+    const QString path = dialog.selectedFiles().constFirst();
     QString error;
     if (save(path, &error))
         setExportFolder(QFileInfo(path).absolutePath());
