@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QStandardPaths>
 
 namespace {
@@ -23,6 +24,9 @@ constexpr int confirmationMs = 5000;
 void MainWindow::setUpSessionMenus()
 {
     QMenu *channel = ui->menuBar->addMenu(tr("&Kanal"));
+    // F10 opens the first menu, as on other desktops' programs.
+    connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
+            [this, channel] { ui->menuBar->setActiveAction(channel->menuAction()); });
     switchChannelAction = channel->addAction(tr("Kanal &wechseln…"), this, &MainWindow::switchChannel);
     reconnectAction = channel->addAction(tr("&Neu verbinden"), QKeySequence(Qt::Key_F5), this, &MainWindow::reconnect);
     // Where users look for it, in the first menu, as there is no "Datei".

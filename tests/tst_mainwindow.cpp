@@ -96,23 +96,26 @@ private slots:
     void shouldOpenMenusByKeyboard_data()
     {
         QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifier");
         QTest::addColumn<QString>("menu");
 
-        QTest::newRow("Alt+K") << int(Qt::Key_K) << QStringLiteral("&Kanal");
-        QTest::newRow("Alt+A") << int(Qt::Key_A) << QStringLiteral("&Aufzeichnung");
-        QTest::newRow("Alt+N") << int(Qt::Key_N) << QStringLiteral("A&nsicht");
-        QTest::newRow("Alt+G") << int(Qt::Key_G) << QStringLiteral("&Gerät");
+        QTest::newRow("Alt+K") << int(Qt::Key_K) << int(Qt::AltModifier) << QStringLiteral("&Kanal");
+        QTest::newRow("Alt+A") << int(Qt::Key_A) << int(Qt::AltModifier) << QStringLiteral("&Aufzeichnung");
+        QTest::newRow("Alt+N") << int(Qt::Key_N) << int(Qt::AltModifier) << QStringLiteral("A&nsicht");
+        QTest::newRow("Alt+G") << int(Qt::Key_G) << int(Qt::AltModifier) << QStringLiteral("&Gerät");
+        QTest::newRow("F10") << int(Qt::Key_F10) << int(Qt::NoModifier) << QStringLiteral("&Kanal");
     }
 
     void shouldOpenMenusByKeyboard()
     {
         QFETCH(int, key);
+        QFETCH(int, modifier);
         QFETCH(QString, menu);
 
         tests::ScriptedConsole console;
         console.window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(console.window.get()));
-        QTest::keyClick(console.window.get(), Qt::Key(key), Qt::AltModifier);
+        QTest::keyClick(console.window.get(), Qt::Key(key), Qt::KeyboardModifiers(modifier));
         QTRY_VERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()));
         QCOMPARE(qobject_cast<QMenu *>(QApplication::activePopupWidget())->title(), menu);
         QApplication::activePopupWidget()->close();
