@@ -1,4 +1,5 @@
 #include "app/calibrationrecord.h"
+#include "app/focusstyle.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
 #include "monitor/canviewer.h"
@@ -13,6 +14,8 @@
 #include "ui_mainwindow.h"
 
 #include <QMessageBox>
+#include <QPainter>
+#include <QStyleOption>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -89,6 +92,24 @@ private slots:
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1String(", "))));
         QVERIFY(ui(console).touchview->width() >= 150 && ui(console).touchview->height() >= 100);
         QVERIFY(ui(console).mainToolBar->isVisible() && ui(console).mainToolBar->height() > 0);
+    }
+
+    // The focus is two solid pixels of the highlight colour inside the
+    // focus rectangle, whatever the style drew before.
+    void shouldDrawAClearFocusFrame()
+    {
+        app::FocusStyle style(QStringLiteral("Fusion"));
+        QStyleOptionFocusRect option;
+        option.rect = QRect(0, 0, 20, 10);
+        option.palette.setColor(QPalette::Highlight, Qt::red);
+        QImage image(20, 10, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        style.drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter);
+        painter.end();
+        for (const QPoint pixel : {QPoint(0, 0), QPoint(1, 1), QPoint(10, 0), QPoint(0, 5), QPoint(18, 8), QPoint(19, 9)})
+            QCOMPARE(QColor(image.pixel(pixel)), QColor(Qt::red));
+        QCOMPARE(QColor(image.pixel(10, 5)), QColor(Qt::white));
     }
 
     // Every menu opens from the keyboard by its letter, and the common

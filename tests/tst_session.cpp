@@ -191,7 +191,8 @@ private slots:
 
     // A name typed without a suffix gets ".log", one with a suffix keeps
     // it; the dialog opens in the folder of the last recording; the tool
-    // bar's switch and Ctrl+R start and stop.
+    // bar's switch and Ctrl+R start and stop, and the switch stays off when
+    // the dialog is cancelled.
     void shouldNameARecordingAsTyped_data()
     {
         QTest::addColumn<QString>("typed");
@@ -200,6 +201,7 @@ private slots:
         QTest::newRow("no suffix") << "bench 7" << "bench 7.log";
         QTest::newRow("a suffix") << "bench.txt" << "bench.txt";
         QTest::newRow(".log") << "bench.log" << "bench.log";
+        QTest::newRow("cancelled") << QString() << QString();
     }
 
     void shouldNameARecordingAsTyped()
@@ -218,13 +220,20 @@ private slots:
             if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
                 folder = dialog->directory().absolutePath();
                 dialog->selectFile(typed);
-                static_cast<QDialog *>(dialog)->accept();
+                if (typed.isEmpty())
+                    dialog->reject();
+                else
+                    static_cast<QDialog *>(dialog)->accept();
             }
         });
         answering.start(10);
         auto *toolBar = console.window->findChild<QToolBar *>(QStringLiteral("mainToolBar"));
         toolBar->actions().constFirst()->trigger();
         QCOMPARE(folder, dir.path());
+        if (typed.isEmpty()) {
+            QVERIFY(!console.window->recorder.isRecording() && !toolBar->actions().constFirst()->isChecked());
+            return;
+        }
         QCOMPARE(console.window->recorder.path(), dir.filePath(written));
         QVERIFY(toolBar->actions().constFirst()->isChecked());
         console.window->activateWindow();
