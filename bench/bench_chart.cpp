@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -54,7 +55,12 @@ void plainPlot(benchmark::State &state)
     const QRectF plot(60, 20, 720, 370);
     for (auto _ : state) {
         const QList<PressureHistory::Sample> samples = history.samples(now);
-        const auto [low, high] = PressureHistory::bounds(samples);
+        int low = 65535;
+        int high = 1;
+        for (const PressureHistory::Sample &sample : samples) {
+            low = std::min<int>(low, *std::min_element(sample.values.begin(), sample.values.end()));
+            high = std::max<int>(high, *std::max_element(sample.values.begin(), sample.values.end()));
+        }
         const auto toPoint = [&](qint64 at, int value) {
             return QPointF(plot.right() + (at - now) * plot.width() / PressureHistory::span,
                            plot.bottom() - (value - low) * plot.height() / std::max(1, high - low));

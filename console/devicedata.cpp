@@ -57,10 +57,9 @@ void MainWindow::showPressureChart()
     // A window of its own that goes with the console.
     if (!pressureChart) {
         pressureChart = new PressureChart(pressureHistory, this);
-        if (kept) {
+        pressureChart->setExportFolder(ui->touchview->exportFolder());
+        if (kept)
             kept->restore(*pressureChart, app::KeptSettings::Window::Chart);
-            pressureChart->setExportFolder(ui->touchview->exportFolder());
-        }
         connect(pressureChart, &PressureChart::saved, this, [this](const QString &path) {
             confirm(tr("Druckverlauf gespeichert: %1").arg(QDir::toNativeSeparators(path)));
             keepExportFolder(path);

@@ -1,7 +1,5 @@
 #include "monitor/pressurehistory.h"
 
-#include <algorithm>
-
 void PressureHistory::append(qint64 at, quint16 calibrated, quint16 raw1, quint16 raw2)
 {
     // The oldest sample makes room when the ring is full.
@@ -39,16 +37,4 @@ QList<PressureHistory::Marker> PressureHistory::markers(qint64 now) const
             shown.append(marker);
     }
     return shown;
-}
-
-std::pair<int, int> PressureHistory::bounds(const QList<Sample> &samples)
-{
-    if (samples.isEmpty())
-        return {0, 1};
-    std::pair<int, int> range{65535, 0};
-    for (const Sample &sample : samples) {
-        const auto [low, high] = std::minmax_element(sample.values.begin(), sample.values.end());
-        range = {std::min(range.first, int(*low)), std::max(range.second, int(*high))};
-    }
-    return range;
 }

@@ -38,8 +38,6 @@ public:
     // Oldest first, those of the last minute before the time.
     QList<Sample> samples(qint64 now) const;
     QList<Marker> markers(qint64 now) const;
-    // The smallest and largest of their values; 0 and 1 when there are none.
-    static std::pair<int, int> bounds(const QList<Sample> &samples);
 
 private:
     QElapsedTimer clock;
