@@ -7,10 +7,10 @@
 #include "xl/stopsignals.h"
 
 #include <QApplication>
-#include <QStyle>
 #include <QCommandLineParser>
 #include <QDialog>
 #include <QLoggingCategory>
+#include <QStyle>
 
 #include <cstdio>
 #include <memory>

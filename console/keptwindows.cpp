@@ -4,7 +4,6 @@
 #include "monitor/canwindow.h"
 #include "monitor/pressurechart.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -16,13 +15,10 @@ void MainWindow::keepSettings(app::KeptSettings &settings)
 {
     kept = &settings;
     kept->restore(*this, Kept::Window::Main);
-    const QString exports = kept->folder(Kept::Folder::Exports);
-    if (!exports.isEmpty())
-        ui->touchview->setExportFolder(exports);
+    ui->touchview->setExportFolder(kept->folder(Kept::Folder::Exports));
     QTimer::singleShot(0, this, [this] {
         if (kept->wasOpen(Kept::Window::Activity) && !canWindow) {
-            ui->showCANView->setChecked(true);
-            on_showCANView_clicked();
+            ui->showCANView->click();
             kept->restore(*canWindow, Kept::Window::Activity);
         }
         if (kept->wasOpen(Kept::Window::Chart))
