@@ -16,34 +16,6 @@ QCanBusFrame frame(const QString &text)
     return out;
 }
 
-// A message as an ISO-TP sender cuts it, to a device that takes whole
-// messages without pause: a single frame, or a first frame and consecutive ones.
-void feedMessage(sim::KorvelDevice &device, const QByteArray &message)
-{
-    const auto send = [&](const QByteArray &data) {
-        device.handleFrame(frame("17f873f0x " + data.leftJustified(8, '\xaa').toHex()));
-    };
-    if (message.size() <= 7)
-        return send(char(message.size()) + message);
-    send("\x10" + (char(message.size()) + message.left(6)));
-    for (int at = 6, index = 1; at < message.size(); at += 7, ++index)
-        send(char(0x20 | (index & 0x0F)) + message.mid(at, 7));
-}
-
-// What the device sent, past its flow controls: the data of each reply in hex,
-// any other frame as its identifier.
-QStringList replies(QSignalSpy &spy)
-{
-    QStringList sent;
-    for (const QList<QVariant> &signal : std::as_const(spy)) {
-        const QCanBusFrame frame = signal.at(0).value<QCanBusFrame>();
-        if (frame.frameId() != 0x17FAF073)
-            sent << (frame.frameId() == 0x1BFF8301 && frame.hasExtendedFrameFormat()
-                         ? frame.payload().toHex() : "frame on " + QString::number(frame.frameId(), 16));
-    }
-    return sent;
-}
-
 } // namespace
 
 class TestKorvelDevice : public QObject
@@ -51,49 +23,80 @@ class TestKorvelDevice : public QObject
     Q_OBJECT
 
 private slots:
-    void shouldAnswerPressureAsCalibrated_data()
+    // Frames as frame() takes them, ISO-TP ones as the console cuts its
+    // messages, to a pad of 24 x 14 pressed with 5 N unless the row says
+    // otherwise: the factors of the calibration then, sens1Mul, sens1Div,
+    // calMul, calDiv, and the replies.
+    void shouldAnswerItsRequests_data()
     {
-        QTest::addColumn<QByteArray>("messages");  // in hex, one after the other
+        QTest::addColumn<QStringList>("frames");
+        QTest::addColumn<QStringList>("replies");  // the factors first
+        QTest::addColumn<QSize>("pad");
         QTest::addColumn<double>("force");
-        QTest::addColumn<QByteArray>("expected");  // factors, then the pressure reply
-
-        const auto row = [](const char *name, const char *messages, double force, const char *expected) {
-            QTest::newRow(name) << QByteArray(messages) << force << QByteArray(expected);
+        const auto row = [](const char *name, const QStringList &frames, const QStringList &replies,
+                            QSize pad = {24, 14}, double force = 5) {
+            QTest::newRow(name) << frames << replies << pad << force;
         };
-        row("5 N, neutral", "", 5, "01010101 200188b804b00546");
-        row("below unloaded: 0", "", -1, "01010101 2001000003c00492");
-        row("5 N, console's calibration", "c8021110321e96c8ea27", 5, "96c8ea27 2001138804b00546");
-        row("calibrated, then reset", "c8021110321e96c8ea27 c8021110ff0001010101", 5, "01010101 200188b804b00546");
-        row("zero divisors count as 1", "c8021110321e01000001", 5, "01000001 200188b804b00546");
+        const QString pressure("1bff8300x 2001000000000000"), neutral("01010101");
+        // The console's calibration, c8021110321e96c8ea27, in its two frames.
+        const QString calibration("17f873f0x 100ac8021110321e"), calibrated("17f873f0x 2196c8ea27aaaaaa");
+        row("5 N, neutral", {pressure}, {neutral, "200188b804b00546"});
+        row("below unloaded: 0", {pressure}, {neutral, "2001000003c00492"}, {24, 14}, -1);
+        row("5 N, console's calibration", {calibration, calibrated, pressure}, {"96c8ea27", "2001138804b00546"});
+        row("calibrated, then reset",
+            {calibration, calibrated, "17f873f0x 100ac8021110ff00", "17f873f0x 2101010101aaaaaa", pressure},
+            {neutral, "200188b804b00546"});
+        row("zero divisors count as 1", {calibration, "17f873f0x 2101000001aaaaaa", pressure}, {"01000001", "200188b804b00546"});
+        row("standard identifier", {"1bff8300 2001000000000000"}, {neutral});
+        row("reply identifier", {"1bff8301x 2001000000000000"}, {neutral});
+        row("DLC 7", {"1bff8300x 20010000000000"}, {neutral});
+        row("consecutive frame out of sequence", {calibration, "17f873f0x 2296c8ea27aaaaaa"}, {neutral});
+        // Without noise the pad is its baseline, 10, but under the finger,
+        // which starts in the middle of the pad; a read runs on past its row.
+        const QString copy("1bff8300x 2002000000000000"), copied("20020e1800000000");
+        row("matrix, first position", {copy, "1bff8300x 2003000000000000"}, {neutral, copied, "200300000a0a0a0a"});
+        row("matrix, above the finger", {copy, "1bff8300x 2003000a00000000"}, {neutral, copied, "2003000a0a0a0a0a"});
+        row("matrix, past a row's end", {copy, "1bff8300x 2003001600000000"}, {neutral, copied, "200300160a0a0a0a"});
+        row("matrix, last row, two left", {copy, "1bff8300x 20030d1600000000"}, {neutral, copied, "20030d160a0a0000"});
+        row("matrix of 0 rows", {copy, "1bff8300x 2003000000000000"}, {neutral, "200200ff00000000", "2003000000000000"},
+            {255, 0});
+        row("matrix of 255 x 255, last byte", {copy, "1bff8300x 2003fefe00000000"},
+            {neutral, "2002ffff00000000", "2003fefe0a000000"}, {255, 255});
     }
 
-    void shouldAnswerPressureAsCalibrated()
+    void shouldAnswerItsRequests()
     {
-        QFETCH(QByteArray, messages);
+        QFETCH(QStringList, frames);
+        QFETCH(QStringList, replies);
+        QFETCH(QSize, pad);
         QFETCH(double, force);
-        QFETCH(QByteArray, expected);
 
         sim::KorvelDevice device;
         device.setNoise(false);
         device.holdForce(force);
-        QByteArrayList sent = messages.isEmpty() ? QByteArrayList() : messages.split(' ');
-        for (QByteArray &message : sent)
-            feedMessage(device, message = QByteArray::fromHex(message));
-        QCOMPARE(device.receivedMessages(), sent);
-        const sim::Calibration c = device.calibration();
+        device.setMatrixSize(pad.height(), pad.width());
         QSignalSpy spy(&device, &sim::KorvelDevice::frameOut);
-        device.handleFrame(frame("1bff8300x 2001000000000000"));
-        const QByteArray factors(reinterpret_cast<const char *>(&c), sizeof c);  // sens1Mul, sens1Div, calMul, calDiv
-        QCOMPARE(factors.toHex() + ' ' + replies(spy).join(' ').toLatin1(), expected);
+        for (const QString &text : frames)
+            device.handleFrame(frame(text));
+        const sim::Calibration c = device.calibration();
+        QStringList sent{QByteArray(reinterpret_cast<const char *>(&c), sizeof c).toHex()};
+        // Past its flow controls: the data of each reply, any other frame as its identifier.
+        for (const QList<QVariant> &signal : std::as_const(spy)) {
+            const QCanBusFrame out = signal.at(0).value<QCanBusFrame>();
+            if (out.frameId() != 0x17FAF073)
+                sent << (out.frameId() == 0x1BFF8301 && out.hasExtendedFrameFormat()
+                             ? out.payload().toHex() : "frame on " + QString::number(out.frameId(), 16));
+        }
+        QCOMPARE(sent, replies);
     }
 
     void shouldKeepOnlyTheLatest64Messages()
     {
         sim::KorvelDevice device;
         QList<QByteArray> sent;
+        // Seven bytes: the longest a single frame carries.
         for (int i = 0; i <= 64; ++i)
-            // Seven bytes: the longest a single frame carries.
-            feedMessage(device, sent.emplace_back(QByteArray::number(i).rightJustified(7, '0')));
+            device.handleFrame(frame("17f873f0x 07" + sent.emplace_back(QByteArray::number(i).rightJustified(7, '0')).toHex()));
         QCOMPARE(device.receivedMessages(), sent.mid(1));
     }
 
@@ -118,48 +121,6 @@ private slots:
             frame(char(0x20 | (index & 0x0F)) + QByteArray(7, char(index)));
         }
         QCOMPARE(said, QStringList{"320205aaaaaaaaaa"} + QStringList(21, "300205aaaaaaaaaa") + QStringList{sent.toHex()});
-    }
-
-    // Frames as frame() takes them, to a pad of 24 x 14 unless the row says
-    // otherwise; the replies. None of them is an ISO-TP message.
-    void shouldTakeOnlyItsRequests_data()
-    {
-        QTest::addColumn<QSize>("pad");
-        QTest::addColumn<QStringList>("frames");
-        QTest::addColumn<QStringList>("replies");
-        const auto row = [](const char *name, const QStringList &frames, const QStringList &replies = {},
-                            QSize pad = {24, 14}) { QTest::newRow(name) << pad << frames << replies; };
-        row("standard identifier", {"1bff8300 2001000000000000"});
-        row("reply identifier", {"1bff8301x 2001000000000000"});
-        row("DLC 7", {"1bff8300x 20010000000000"});
-        row("consecutive frame out of sequence", {"17f873f0x 100ac8021110321e", "17f873f0x 2296c8ea27aaaaaa"});
-        // Without noise the pad is its baseline, 10, but under the finger,
-        // which starts in the middle of the pad; a read runs on past its row.
-        const QString copy("1bff8300x 2002000000000000"), copied("20020e1800000000");
-        row("matrix, first position", {copy, "1bff8300x 2003000000000000"}, {copied, "200300000a0a0a0a"});
-        row("matrix, above the finger", {copy, "1bff8300x 2003000a00000000"}, {copied, "2003000a0a0a0a0a"});
-        row("matrix, past a row's end", {copy, "1bff8300x 2003001600000000"}, {copied, "200300160a0a0a0a"});
-        row("matrix, last row, two left", {copy, "1bff8300x 20030d1600000000"}, {copied, "20030d160a0a0000"});
-        row("matrix of 0 rows", {copy, "1bff8300x 2003000000000000"}, {"200200ff00000000", "2003000000000000"}, {255, 0});
-        row("matrix of 255 x 255, last byte", {copy, "1bff8300x 2003fefe00000000"},
-            {"2002ffff00000000", "2003fefe0a000000"}, {255, 255});
-    }
-
-    void shouldTakeOnlyItsRequests()
-    {
-        QFETCH(QSize, pad);
-        QFETCH(QStringList, frames);
-        QFETCH(QStringList, replies);
-
-        sim::KorvelDevice device;
-        device.setNoise(false);
-        device.holdForce(0);
-        device.setMatrixSize(pad.height(), pad.width());
-        QSignalSpy spy(&device, &sim::KorvelDevice::frameOut);
-        for (const QString &text : frames)
-            device.handleFrame(frame(text));
-        QCOMPARE(::replies(spy), replies);
-        QVERIFY(device.receivedMessages().isEmpty());
     }
 
     // On the steady clock and the event loop's timer, which the other pace

@@ -7,7 +7,6 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QToolTip>
-#include <QVBoxLayout>
 #include <QtTest>
 
 namespace {
@@ -32,53 +31,14 @@ private slots:
         QTest::failOnWarning(QRegularExpression(QStringLiteral("^(?!This plugin does not support).*")));
     }
 
-    void shouldPaintBlackWithoutMatrix_data()
-    {
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<int>("bytes");
-
-        QTest::newRow("0 rows") << 0 << 3 << 0;
-        QTest::newRow("0 columns") << 2 << 0 << 0;
-        QTest::newRow("3 x 4 with 11 bytes") << 3 << 4 << 11;
-    }
-
-    // A matrix shown before is dropped by the one that does not fit, and the
-    // menu offers nothing to save, copy or keep.
-    void shouldPaintBlackWithoutMatrix()
-    {
-        QFETCH(int, rows);
-        QFETCH(int, columns);
-        QFETCH(int, bytes);
-
-        Touchview view;
-        view.resize(150, 100);
-        QImage black(view.size(), QImage::Format_RGB32);
-        black.fill(Qt::black);
-        view.setData(2, 3, QByteArray(6, 64));
-        view.setData(rows, columns, QByteArray(bytes, 64));
-        QCOMPARE(tests::render(view), black);
-
-        QStringList enabled{"no menu"};
-        QTimer::singleShot(0, [&] {
-            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-            enabled.clear();
-            for (const QAction *action : menu->actions())
-                enabled << (action->isEnabled() ? action->text() : QString());
-            menu->close();
-        });
-        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), view.mapToGlobal(QPoint(5, 5)));
-        QApplication::sendEvent(&view, &click);
-        QCOMPARE(enabled, QStringList(4, QString()));
-    }
-
     // Labels of the doubled value (not clamped) or of the signed difference,
     // in white outlined in black, half a row high where the widest fits the
     // narrowest cell, smaller where not, none below a legible size; never
     // reaching a cell's outermost pixels, its own or its neighbours'. Whole
     // and in part: a part must come out as the same pixels of the whole.
     // Painted at another size before, the widget must not keep labels that no
-    // longer fit.
+    // longer fit. Without a matrix it is black, a matrix shown before dropped
+    // by one that does not fit, and the menu offers nothing to save, copy or keep.
     void shouldPaintAsTheStraightforwardPainting_data()
     {
         QTest::addColumn<int>("rows");
@@ -86,27 +46,26 @@ private slots:
         QTest::addColumn<bool>("difference");  // of the 2 x 3 matrix to its reference
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QRect>("part");
+        QTest::addColumn<QString>("labels");  // "full size" as the reference, "smaller", "none", or "black"
         QTest::addColumn<QSize>("before");
-        QTest::addColumn<QString>("labels");  // "full size" as the reference, "smaller" or "none"
-
-        QTest::newRow("3 digits, 14 x 24 full screen") << 14 << 24 << false << QSize(1900, 1000)
-                                                       << QRect(60, 60, 100, 80) << QSize() << "full size";
-        QTest::newRow("3 digits, 14 x 24 on 600 x 350") << 14 << 24 << false << QSize(600, 350)
-                                                        << QRect(20, 20, 40, 40) << QSize() << "smaller";
-        QTest::newRow("3 digits, 14 x 24 on 300 x 200") << 14 << 24 << false << QSize(300, 200)
-                                                        << QRect(10, 10, 30, 30) << QSize() << "none";
-        QTest::newRow("255 x 255 on 1000 x 600") << 255 << 255 << false << QSize(1000, 600) << QRect(500, 300, 17, 9)
-                                                 << QSize() << "none";
-        QTest::newRow("cells 2 pixels narrower than before") << 3 << 5 << false << QSize(303, 100)
-                                                             << QRect(50, 20, 30, 40) << QSize(313, 100) << "full size";
-        QTest::newRow("cells a pixel lower than before, smaller font")
-            << 3 << 5 << false << QSize(303, 100) << QRect(50, 20, 30, 40) << QSize(303, 103) << "full size";
-        QTest::newRow("+510 and -510 on 200 x 70") << 2 << 3 << true << QSize(200, 70) << QRect(50, 20, 30, 40)
-                                                   << QSize() << "full size";
-        QTest::newRow("+510 and -510 on 120 x 70") << 2 << 3 << true << QSize(120, 70) << QRect(30, 20, 30, 40)
-                                                   << QSize() << "smaller";
-        QTest::newRow("+510 and -510 on 60 x 70") << 2 << 3 << true << QSize(60, 70) << QRect(10, 20, 30, 40)
-                                                  << QSize() << "none";
+        const auto row = [](const char *name, int rows, int columns, bool difference, QSize size, QRect part,
+                            const char *labels, QSize before = {}) {
+            QTest::newRow(name) << rows << columns << difference << size << part << QString(labels) << before;
+        };
+        row("3 digits, 14 x 24 full screen", 14, 24, false, {1900, 1000}, {60, 60, 100, 80}, "full size");
+        row("3 digits, 14 x 24 on 600 x 350", 14, 24, false, {600, 350}, {20, 20, 40, 40}, "smaller");
+        row("3 digits, 14 x 24 on 300 x 200", 14, 24, false, {300, 200}, {10, 10, 30, 30}, "none");
+        row("255 x 255 on 1000 x 600", 255, 255, false, {1000, 600}, {500, 300, 17, 9}, "none");
+        row("cells 2 pixels narrower than before", 3, 5, false, {303, 100}, {50, 20, 30, 40}, "full size", {313, 100});
+        row("cells a pixel lower than before, smaller font", 3, 5, false, {303, 100}, {50, 20, 30, 40}, "full size",
+            {303, 103});
+        row("+510 and -510 on 200 x 70", 2, 3, true, {200, 70}, {50, 20, 30, 40}, "full size");
+        row("+510 and -510 on 120 x 70", 2, 3, true, {120, 70}, {30, 20, 30, 40}, "smaller");
+        row("+510 and -510 on 60 x 70", 2, 3, true, {60, 70}, {10, 20, 30, 40}, "none");
+        // A byte short of the matrix, where it has any.
+        row("0 rows", 0, 3, false, {150, 100}, {5, 5, 30, 30}, "black");
+        row("0 columns", 2, 0, false, {150, 100}, {5, 5, 30, 30}, "black");
+        row("3 x 4 with 11 bytes", 3, 4, false, {150, 100}, {5, 5, 30, 30}, "black");
     }
 
     void shouldPaintAsTheStraightforwardPainting()
@@ -116,31 +75,48 @@ private slots:
         QFETCH(bool, difference);
         QFETCH(QSize, size);
         QFETCH(QRect, part);
-        QFETCH(QSize, before);
         QFETCH(QString, labels);
+        QFETCH(QSize, before);
 
         QByteArray values = matrix;
         Touchview view;
+        view.setData(2, 3, reference);
         if (difference) {
-            view.setData(2, 3, reference);
             view.keepReference();
             view.setDifference(true);
         } else {
-            values.clear();
-            for (int i = 0; i < rows * columns; ++i)
-                values.append(char(i * 37));
+            values.resize(rows * columns);
+            for (int i = 0; i < values.size(); ++i)
+                values[i] = char(i * 37);
+            if (labels == QLatin1String("black"))
+                values.chop(1);
         }
         view.setData(rows, columns, values);
-        if (before.isValid()) {
-            view.resize(before);
-            tests::render(view);
-        }
+        view.resize(before.isValid() ? before : size);
+        tests::render(view);
         view.resize(size);
         const QImage whole = tests::render(view);
         QImage partly(size, QImage::Format_RGB32);
         partly.fill(Qt::magenta);
         view.render(&partly, part.topLeft(), part);
         QCOMPARE(tests::largestDifference(partly, whole, part), 0);
+        if (labels == QLatin1String("black")) {
+            QImage black(size, QImage::Format_RGB32);
+            black.fill(Qt::black);
+            QCOMPARE(whole, black);
+            QStringList enabled{"no menu"};
+            QTimer::singleShot(0, [&] {
+                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                enabled.clear();
+                for (const QAction *action : menu->actions())
+                    enabled << (action->isEnabled() ? action->text() : QString());
+                menu->close();
+            });
+            QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), view.mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(&view, &click);
+            QCOMPARE(enabled, QStringList(4, QString()));
+            return;
+        }
 
         const auto paint = [&](bool labelled) {
             return difference ? tests::paintDifferenceReference(rows, columns, values, reference, size, labelled)
@@ -177,74 +153,33 @@ private slots:
         QVERIFY2(inexact <= 20, qPrintable(QString::number(inexact)));
     }
 
-    // A cell's tooltip names it, counted from 1, and what it shows, also
-    // where its label is left out. The cells of 200 x 70 start at x 0, 66, 133
-    // and y 0, 35.
-    void shouldTellACellsValue_data()
-    {
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<bool>("difference");
-        QTest::addColumn<QPoint>("point");
-        QTest::addColumn<QString>("tip");
-
-        QTest::newRow("last pixel of the first cell") << QSize(200, 70) << false << QPoint(65, 34)
-                                                      << "Zeile 1, Spalte 1: 0";
-        QTest::newRow("first pixel of the fifth cell") << QSize(200, 70) << false << QPoint(66, 35)
-                                                       << "Zeile 2, Spalte 2: 510";
-        QTest::newRow("bottom right") << QSize(200, 70) << false << QPoint(199, 69) << "Zeile 2, Spalte 3: 0";
-        QTest::newRow("difference") << QSize(200, 70) << true << QPoint(66, 35) << "Zeile 2, Spalte 2: +510";
-        QTest::newRow("without labels") << QSize(30, 20) << false << QPoint(15, 10) << "Zeile 2, Spalte 2: 510";
-    }
-
-    void shouldTellACellsValue()
-    {
-        QFETCH(QSize, size);
-        QFETCH(bool, difference);
-        QFETCH(QPoint, point);
-        QFETCH(QString, tip);
-
-        Touchview view;
-        view.resize(size);
-        view.setData(2, 3, reference);
-        view.keepReference();
-        view.setData(2, 3, matrix);
-        view.setDifference(difference);
-        view.show();
-        QHelpEvent help(QEvent::ToolTip, point, view.mapToGlobal(point));
-        QApplication::sendEvent(&view, &help);
-        QCOMPARE(QToolTip::text(), tip);
-    }
-
     // Tab reaches the grid, which then shows a frame, left out of a saved
     // image. The Menu key and Shift+F10 open the menu in the grid, where the
     // arrows and Return pick an entry; "Matrix speichern…" proposes a stamped
-    // name in the export folder. Ctrl+C copies at once.
+    // name in the export folder. Ctrl+C copies at once; a copy is the values
+    // tab-separated.
     void shouldWorkFromTheKeyboard_data()
     {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QKeySequence>("keys");
         QTest::addColumn<int>("downs");  // in the menu, before Return
         QTest::addColumn<QString>("done");
 
-        QTest::newRow("Menu key, first entry") << int(Qt::Key_Menu) << int(Qt::NoModifier) << 0 << "saved";
-        QTest::newRow("Shift+F10, second entry") << int(Qt::Key_F10) << int(Qt::ShiftModifier) << 1 << "copied";
-        QTest::newRow("Ctrl+C") << int(Qt::Key_C) << int(Qt::ControlModifier) << 0 << "copied";
-        QTest::newRow("F10 alone") << int(Qt::Key_F10) << int(Qt::NoModifier) << 0 << "";
+        QTest::newRow("Menu key, first entry") << QKeySequence(Qt::Key_Menu) << 0 << "saved";
+        QTest::newRow("Shift+F10, second entry") << QKeySequence(Qt::SHIFT | Qt::Key_F10) << 1 << "copied";
+        QTest::newRow("Ctrl+C") << QKeySequence(Qt::CTRL | Qt::Key_C) << 0 << "copied";
+        QTest::newRow("F10 alone") << QKeySequence(Qt::Key_F10) << 0 << "";
     }
 
     void shouldWorkFromTheKeyboard()
     {
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
+        QFETCH(QKeySequence, keys);
         QFETCH(int, downs);
         QFETCH(QString, done);
 
         QWidget window;
-        auto *layout = new QVBoxLayout(&window);
-        auto *field = new QLineEdit;
-        auto *view = new Touchview;
-        layout->addWidget(field);
-        layout->addWidget(view);
+        auto *field = new QLineEdit(&window);
+        auto *view = new Touchview(&window);
+        view->setGeometry(0, 40, 200, 100);
         view->setData(2, 3, matrix);
         QTemporaryDir dir;
         view->setExportFolder(dir.path());
@@ -286,10 +221,12 @@ private slots:
                 QTest::keyClick(menu, Qt::Key_Down);
             QTest::keyClick(menu, Qt::Key_Return);
         });
-        QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTest::keySequence(view, keys);
         QCoreApplication::processEvents();  // where no menu came, the handler is called here, not after the row
         QCOMPARE(copied.size(), int(done == QLatin1String("copied")));
         QCOMPARE(saved.size(), int(done == QLatin1String("saved")));
+        if (done == QLatin1String("copied"))
+            QCOMPARE(QGuiApplication::clipboard()->text(), "0\t220\t0\n100\t510\t0\n");
         if (done == QLatin1String("saved")) {
             QCOMPARE(saved.at(0).at(0).toString(), proposed);
             QCOMPARE(QFileInfo(proposed).dir(), QDir(dir.path()));
@@ -297,44 +234,57 @@ private slots:
         }
     }
 
-    // The PNG is the grid as painted, which shows the difference only when
-    // asked and to a reference of the matrix's size.
-    void shouldExportWhatItShows_data()
+    // What it tells of what it shows, which is the difference only when asked
+    // and to a reference of the matrix's size: a cell's tooltip names it,
+    // counted from 1, also where its label is left out (the cells of 200 x 70
+    // start at x 0, 66, 133 and y 0, 35); a CSV; the PNG, the grid as painted.
+    void shouldTellWhatItShows_data()
     {
-        QTest::addColumn<QString>("target");  // a file name, or the clipboard
+        QTest::addColumn<QVariant>("target");  // a point's tooltip or a file name
         QTest::addColumn<bool>("difference");
+        QTest::addColumn<QString>("expected");  // the text; for an image whether it shows the difference
         QTest::addColumn<int>("referenceRows");
-        QTest::addColumn<QString>("expected");  // the text written; for an image whether it shows the difference
-
-        QTest::newRow("CSV") << "matrix.csv" << false << 2 << "0,220,0\n100,510,0\n";
-        QTest::newRow("CSV of the difference") << "matrix.CSV" << true << 2 << "0,+20,-510\n0,+510,-128\n";
-        QTest::newRow("clipboard") << QString() << false << 2 << "0\t220\t0\n100\t510\t0\n";
-        QTest::newRow("PNG, reference kept") << "matrix.png" << false << 2 << "matrix";
-        QTest::newRow("PNG of the difference") << "matrix.png" << true << 2 << "difference";
-        QTest::newRow("PNG, reference of 3 x 2") << "matrix.png" << true << 3 << "matrix";
-        QTest::newRow("unwritable") << "missing/matrix.csv" << false << 2 << QString();
+        QTest::addColumn<QSize>("size");
+        const auto row = [](const char *name, const QVariant &target, bool difference, const QString &expected,
+                            int referenceRows = 2, QSize size = {200, 70}) {
+            QTest::newRow(name) << target << difference << expected << referenceRows << size;
+        };
+        row("tooltip, last pixel of the first cell", QPoint(65, 34), false, "Zeile 1, Spalte 1: 0");
+        row("tooltip, first pixel of the fifth cell", QPoint(66, 35), false, "Zeile 2, Spalte 2: 510");
+        row("tooltip, bottom right", QPoint(199, 69), false, "Zeile 2, Spalte 3: 0");
+        row("tooltip, difference", QPoint(66, 35), true, "Zeile 2, Spalte 2: +510");
+        row("tooltip without labels", QPoint(15, 10), false, "Zeile 2, Spalte 2: 510", 2, {30, 20});
+        row("CSV", "matrix.csv", false, "0,220,0\n100,510,0\n");
+        row("CSV of the difference", "matrix.CSV", true, "0,+20,-510\n0,+510,-128\n");
+        row("PNG, reference kept", "matrix.png", false, "matrix");
+        row("PNG of the difference", "matrix.png", true, "difference");
+        row("PNG, reference of 3 x 2", "matrix.png", true, "matrix", 3);
+        row("unwritable", "missing/matrix.csv", false, QString());
     }
 
-    void shouldExportWhatItShows()
+    void shouldTellWhatItShows()
     {
-        QFETCH(QString, target);
+        QFETCH(QVariant, target);
         QFETCH(bool, difference);
-        QFETCH(int, referenceRows);
         QFETCH(QString, expected);
+        QFETCH(int, referenceRows);
+        QFETCH(QSize, size);
 
         Touchview view;
-        view.resize(200, 70);
+        view.resize(size);
         view.setData(referenceRows, 6 / referenceRows, reference);
         view.keepReference();
         view.setData(2, 3, matrix);
         view.setDifference(difference);
-        if (target.isEmpty()) {
-            view.copy();
-            QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+        if (target.typeId() == QMetaType::QPoint) {
+            view.show();
+            QHelpEvent help(QEvent::ToolTip, target.toPoint(), view.mapToGlobal(target.toPoint()));
+            QApplication::sendEvent(&view, &help);
+            QCOMPARE(QToolTip::text(), expected);
             return;
         }
         QTemporaryDir dir;
-        const QString path = dir.filePath(target);
+        const QString path = dir.filePath(target.toString());
         QString error;
         QCOMPARE(view.save(path, &error), !expected.isEmpty());
         QCOMPARE(error.isEmpty(), !expected.isEmpty());
@@ -342,7 +292,7 @@ private slots:
             return;
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        if (target.endsWith(QLatin1String("csv"), Qt::CaseInsensitive)) {
+        if (path.endsWith(QLatin1String("csv"), Qt::CaseInsensitive)) {
             QCOMPARE(file.readAll(), expected.toUtf8());
             return;
         }
