@@ -19,30 +19,32 @@ public:
 
     void refresh() { QVERIFY(QMetaObject::invokeMethod(this, "updateList")); }
 
-    // "clear", or as of "<ms>": "refresh", a frame "<rx|tx> <id, with x for
-    // extended> [<data hex> [<dlc>]]", or "fill <first id, hex> <count>": a
-    // frame without data on each of count extended identifiers.
-    void run(const QString &step)
+    // Steps apart by "; ", each "clear", or as of "<ms>": "refresh", a frame
+    // "<rx|tx> <id, with x for extended> [<data hex> [<dlc>]]", or "fill
+    // <first id, hex> <count>": a frame without data on each of count
+    // extended identifiers.
+    void run(const QString &steps)
     {
-        const QStringList f = step.split(QLatin1Char(' '));
-        time = f[0].toLongLong();
-        VectorCAN::Message msg;
-        msg.tx = f.value(1) == QLatin1String("tx");
-        const QString id = f.value(2);
-        msg.id = QStringView(id).left(id.size() - int(id.endsWith(QLatin1Char('x')))).toUInt(nullptr, 16);
-        msg.extended = id.endsWith(QLatin1Char('x')) || f.value(1) == QLatin1String("fill");
-        if (step == QLatin1String("clear")) {
-            clear();
-        } else if (f[1] == QLatin1String("refresh")) {
-            refresh();
-        } else if (f[1] == QLatin1String("fill")) {
-            for (const quint32 first = msg.id; msg.id < first + f[3].toUInt(); ++msg.id)
+        for (const QString &step : steps.split(QLatin1String("; "), Qt::SkipEmptyParts)) {
+            const QStringList f = step.split(QLatin1Char(' '));
+            time = f[0].toLongLong();
+            VectorCAN::Message msg;
+            msg.tx = f.value(1) == QLatin1String("tx");
+            msg.extended = f.value(2).endsWith(QLatin1Char('x')) || f.value(1) == QLatin1String("fill");
+            msg.id = f.value(2).remove(QLatin1Char('x')).toUInt(nullptr, 16);
+            if (step == QLatin1String("clear")) {
+                clear();
+            } else if (f[1] == QLatin1String("refresh")) {
+                refresh();
+            } else if (f[1] == QLatin1String("fill")) {
+                for (const quint32 first = msg.id; msg.id < first + f[3].toUInt(); ++msg.id)
+                    handleMsg(msg);
+            } else {
+                const QByteArray data = QByteArray::fromHex(f.value(3).toLatin1());
+                std::copy_n(data.constData(), qMin<int>(data.size(), 8), msg.data);
+                msg.dlc = f.size() > 4 ? f[4].toInt() : int(data.size());
                 handleMsg(msg);
-        } else {
-            const QByteArray data = QByteArray::fromHex(f.value(3).toLatin1());
-            std::copy_n(data.constData(), qMin<int>(data.size(), 8), msg.data);
-            msg.dlc = f.size() > 4 ? f[4].toInt() : int(data.size());
-            handleMsg(msg);
+            }
         }
     }
 
@@ -63,6 +65,10 @@ protected:
     qint64 now() const override { return time; }
 };
 
+// Steps as ClockedViewer::run() takes them, and what they must give.
+struct Shown { QString steps; QStringList rows; QString trace; };
+struct Limited { QString steps, waiting; QStringList firstAndLast; };
+
 } // namespace
 
 class TestCanViewer : public QObject
@@ -74,13 +80,11 @@ private slots:
     // 8-byte frames on the ISO-TP link's identifiers are traced.
     void shouldShowLatestFrameOfEachIdentifier_data()
     {
-        QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<QStringList>("rows");
-        QTest::addColumn<QString>("trace");
+        QTest::addColumn<Shown>("s");
 
-        // Steps and rows each apart by "; "; no rows: only that sorting by ID would leave them as they are.
+        // Rows apart by "; "; no rows: only that sorting by ID would leave them as they are.
         const auto row = [](const char *name, const QString &steps, const QString &rows = {}, const QString &trace = {}) {
-            QTest::newRow(name) << steps.split("; ") << (rows.isEmpty() ? QStringList() : rows.split("; ")) << trace;
+            QTest::newRow(name) << Shown{steps, rows.isEmpty() ? QStringList() : rows.split("; "), trace};
         };
         row("first frame, empty interval", "0 rx 17faf073x 3000000000000000", "RX|*17faf073||8|30 00 00 00 00 00 00 00 ",
             "RX 17faf073  8: 30 00 00 00 00 00 00 00");
@@ -94,7 +98,6 @@ private slots:
         row("silent for 10000 ms: kept", "0 rx 123; 0 refresh; 10000 refresh; 10001 rx 123", "RX|123|10001|0|");
         row("silent for 10001 ms: dropped", "0 rx 123; 0 refresh; 10001 refresh; 10001 rx 123", "RX|123||0|");
         row("cleared before the refresh", "0 rx 100; 0 refresh; 10 rx 100; 10 rx 200; clear; 10 refresh; 20 rx 100", "RX|100||0|");
-        row("before, between and after", "0 rx 100; 0 rx 300; 0 refresh; 0 rx 050; 0 rx 200; 0 rx 400; 0 rx 7ff");
         row("several at each place", "0 rx 200x; 0 rx 500; 0 refresh; 0 rx 100x; 0 rx 110x; 0 rx 300; 0 rx 310; 0 rx 600; "
                                      "0 rx 1fffffffx; 0 refresh; 0 rx 301");
         row("extended by text, not value", "0 rx 1000000x; 0 refresh; 0 rx ffffffx; 0 rx 2000000x; 0 rx 7f");
@@ -107,55 +110,48 @@ private slots:
 
     void shouldShowLatestFrameOfEachIdentifier()
     {
-        QFETCH(QStringList, steps);
-        QFETCH(QStringList, rows);
-        QFETCH(QString, trace);
+        QFETCH(Shown, s);
 
         ClockedViewer viewer;
         const tests::TraceCapture traced;
-        for (const QString &step : steps)
-            viewer.run(step);
-        QCOMPARE(traced.lines().join('\n'), trace);
+        viewer.run(s.steps);
+        QCOMPARE(traced.lines().join('\n'), s.trace);
         viewer.refresh();
         const QStringList shown = viewer.rows();
         viewer.sortItems(CanViewer::IdColumn, Qt::AscendingOrder);
         QCOMPARE(viewer.rows(), shown);
-        if (!rows.isEmpty())
-            QCOMPARE(shown, rows);
+        if (!s.rows.isEmpty())
+            QCOMPARE(shown, s.rows);
     }
 
-    // Steps as above; the rows' count, the waiting ones' count and the first
-    // and last identifier row after a last refresh. Before the last step the
+    // Steps as above; the waiting ones' count and the first and last of the
+    // 5,000 identifier rows after a last refresh. Before the last step the
     // user picks the first and the last of those rows.
     void shouldKeepRowsWithinTheLimit_data()
     {
-        QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<QString>("waiting");  // the last row's text, if identifiers wait
-        QTest::addColumn<QStringList>("firstAndLast");
+        QTest::addColumn<Limited>("l");
 
-        const auto row = [](const char *name, const QString &steps, int rows, const QString &waiting, const QString &ends) {
-            QTest::newRow(name) << steps.split("; ") << rows << waiting << ends.split("; ");
+        // waiting: the last row's text, if identifiers wait.
+        const auto row = [](const char *name, const QString &steps, const QString &waiting, const QString &ends) {
+            QTest::newRow(name) << Limited{steps, waiting, ends.split("; ")};
         };
-        row("at the limit", "0 fill 0 5000", 5000, {}, "RX|*000000||0|; RX|*001387||0|");
-        row("one beyond, the last by ID waits", "0 fill 1 5000; 0 rx 0x", 5000, "… 1 weitere Kennung",
+        row("at the limit", "0 fill 0 5000", {}, "RX|*000000||0|; RX|*001387||0|");
+        row("one beyond, the last by ID waits", "0 fill 1 5000; 0 rx 0x", "… 1 weitere Kennung",
             "RX|*000000||0|; RX|*001387||0|");
         row("a waiting one, still counting, gets a silent one's room",
-            "0 fill 1 5000; 0 refresh; 5000 fill 2 4999; 5000 rx 0x; 5010 rx 0x 01; 5010 refresh; 10001 refresh", 5000, {},
+            "0 fill 1 5000; 0 refresh; 5000 fill 2 4999; 5000 rx 0x; 5010 rx 0x 01; 5010 refresh; 10001 refresh", {},
             "RX|*000000|10|1|01 ; RX|*001388|5000|0|");
         row("600 silent, 600 of 1000 waiting get rows at once",
-            "0 fill 10000 5000; 0 refresh; 5000 fill 10258 4400; 5000 fill 0 1000; 5000 refresh; 10001 refresh", 5000,
+            "0 fill 10000 5000; 0 refresh; 5000 fill 10258 4400; 5000 fill 0 1000; 5000 refresh; 10001 refresh",
             "… 400 weitere Kennungen", "RX|*000000||0|; RX|*011387|5000|0|");
-        row("waiting ones fall silent too", "0 fill 0 5002; 0 refresh; 5000 fill 0 5000; 10001 refresh", 5000, {},
+        row("waiting ones fall silent too", "0 fill 0 5002; 0 refresh; 5000 fill 0 5000; 10001 refresh", {},
             "RX|*000000|5000|0|; RX|*001387|5000|0|");
     }
 
     void shouldKeepRowsWithinTheLimit()
     {
-        QFETCH(QStringList, steps);
-        QFETCH(int, rows);
-        QFETCH(QString, waiting);
-        QFETCH(QStringList, firstAndLast);
+        QFETCH(Limited, l);
+        const int rows = CanViewer::maxRows;
 
         ClockedViewer viewer;
         viewer.setSelectionMode(QAbstractItemView::MultiSelection);
@@ -165,23 +161,21 @@ private slots:
                 ids << row->text(CanViewer::IdColumn);
             return ids;
         };
-        const QString last = steps.takeLast();
-        for (const QString &step : std::as_const(steps))
-            viewer.run(step);
+        viewer.run(l.steps.section(QLatin1String("; "), 0, -2));
         // The user's rows stay chosen while the rows around them change, as long as they stay.
         QTreeWidgetItem *chosen = viewer.topLevelItem(std::min(rows, viewer.topLevelItemCount()) - 1);
         viewer.setCurrentItem(chosen);
-        if (viewer.topLevelItemCount() > 0)
-            viewer.topLevelItem(0)->setSelected(true);
+        if (QTreeWidgetItem *first = viewer.topLevelItem(0))
+            first->setSelected(true);
         QStringList picked = ids(viewer.selectedItems());
-        viewer.run(last);
+        viewer.run(l.steps.section(QLatin1String("; "), -1));
         viewer.refresh();
 
         const QStringList shown = viewer.rows();
-        QCOMPARE(shown.size(), rows + (waiting.isEmpty() ? 0 : 1));
-        QCOMPARE((QStringList{shown.first(), shown[rows - 1]}), firstAndLast);
-        QCOMPARE(shown.last(), waiting.isEmpty() ? shown[rows - 1] : waiting + "||||");
-        QCOMPARE(viewer.topLevelItem(shown.size() - 1)->isFirstColumnSpanned(), !waiting.isEmpty());
+        QCOMPARE(shown.size(), rows + (l.waiting.isEmpty() ? 0 : 1));
+        QCOMPARE((QStringList{shown.first(), shown[rows - 1]}), l.firstAndLast);
+        QCOMPARE(shown.last(), l.waiting.isEmpty() ? shown[rows - 1] : l.waiting + "||||");
+        QCOMPARE(viewer.topLevelItem(shown.size() - 1)->isFirstColumnSpanned(), !l.waiting.isEmpty());
         QStringList shownIds = ids(viewer.findItems("*", Qt::MatchWildcard, CanViewer::IdColumn));
         shownIds.removeAll(QString());  // the waiting row's
         QVERIFY(std::is_sorted(shownIds.begin(), shownIds.end()));
@@ -202,16 +196,14 @@ private slots:
         viewer.setColumnWidth(CanViewer::IdColumn, 40);
         viewer.show();
         QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-        for (const char *step : {"0 fill 100 30", "0 tx 7f 0102", "0 refresh", "40 rx 7f a0a1a2a3a4a5a6a7", "40 tx 108x", "40 refresh"})
-            viewer.run(QString::fromLatin1(step));
+        viewer.run("0 fill 100 30; 0 tx 7f 0102; 0 refresh; 40 rx 7f a0a1a2a3a4a5a6a7; 40 tx 108x; 40 refresh");
         viewer.topLevelItem(3)->setSelected(true);
         viewer.setCurrentItem(viewer.topLevelItem(5));
         viewer.setFocus();
         const auto shown = [&] { return viewer.screen()->grabWindow(viewer.winId()).toImage().convertToFormat(QImage::Format_RGB32); };
         const auto painted = [&] { return viewer.grab().toImage().convertToFormat(QImage::Format_RGB32); };
         QTRY_COMPARE(shown(), painted());
-        for (const char *step : {"80 fill 104 4", "80 rx 7f 01", "80 refresh"})
-            viewer.run(QString::fromLatin1(step));
+        viewer.run("80 fill 104 4; 80 rx 7f 01; 80 refresh");
         QCoreApplication::processEvents();
         QCOMPARE(viewer.rows()[4], QStringLiteral("RX|*000104|80|0|"));
         QCOMPARE(shown(), painted());
@@ -228,10 +220,8 @@ private slots:
         registerConsoleFont();
         CANWindow window;
         auto *list = window.findChild<CanViewer *>(QStringLiteral("canView"));
-        VectorCAN::Message msg;
-        window.handleMsg(msg);
-        msg.id = 1;
-        window.handleMsg(msg);
+        for (const quint32 id : {0, 1})
+            window.handleMsg({false, id});
         QVERIFY(QMetaObject::invokeMethod(list, "updateList"));
         for (int column = 0; column < CanViewer::ColumnCount; ++column) {
             const bool right = column >= CanViewer::IdColumn && column <= CanViewer::DlcColumn;

@@ -27,6 +27,11 @@ void limitFileSize(qint64 bytes)
 
 enum What { Recording, CalibrationRecord, Matrix };
 
+// What is written to which path ($TMP: the test's folder; $RO: the read-only
+// file system) under which file size limit (-1: none), and the reason the user
+// is told. A recording refused at its start is tst_consolecommandline's.
+struct Refusal { What what; QString path; qint64 limit; QString reason; };
+
 } // namespace
 
 // What the console's files do when the system refuses: the system's reason
@@ -87,7 +92,6 @@ private slots:
     {
         QVERIFY(dir.isValid());
         std::signal(SIGXFSZ, SIG_IGN);
-        QVERIFY(QFile(dir.filePath(QStringLiteral("file"))).open(QIODevice::WriteOnly));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ro")));
         const QByteArray mountPoint = QFile::encodeName(dir.filePath(QStringLiteral("ro")));
         if (::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
@@ -101,56 +105,47 @@ private slots:
             QCOMPARE(::umount(QFile::encodeName(readOnly).constData()), 0);
     }
 
-    // $TMP is the test's folder, in which "file" is a regular file, $RO the
-    // read-only file system. The limits fall part way through a write: the
-    // system takes what fits and gives its reason only at the next write.
+    // The limits fall part way through a write: the system takes what fits
+    // and gives its reason only at the next write.
     void shouldSayWhyAndKeepWholeLines_data()
     {
-        QTest::addColumn<int>("what");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<qint64>("limit");  // the file size limit; -1: none
-        QTest::addColumn<QString>("reason");
+        QTest::addColumn<Refusal>("r");
 
-        QTest::newRow("recording: folder is a file")
-            << int(Recording) << "$TMP/file/korvel.log" << qint64(-1) << "Not a directory";
         // The cut goes back from where the write began, past the first.
         QTest::newRow("recording: size limit part way through the second write")
-            << int(Recording) << "$TMP/second.log" << qint64(100000) << "File too large";
+            << Refusal{Recording, "$TMP/second.log", 100000, "File too large"};
         // QDir::mkpath keeps the reason to itself.
         QTest::newRow("calibration record: folder on a read-only file system")
-            << int(CalibrationRecord) << "$RO/korvel/kalibrierprotokoll.csv" << qint64(-1) << "Read-only file system";
+            << Refusal{CalibrationRecord, "$RO/korvel/kalibrierprotokoll.csv", -1, "Read-only file system"};
         QTest::newRow("calibration record: file on a read-only file system")
-            << int(CalibrationRecord) << "$RO/kalibrierprotokoll.csv" << qint64(-1) << "Read-only file system";
+            << Refusal{CalibrationRecord, "$RO/kalibrierprotokoll.csv", -1, "Read-only file system"};
         // No whole line yet: nothing is kept.
         QTest::newRow("calibration record: size limit in the header")
-            << int(CalibrationRecord) << "$TMP/korvel/kalibrierprotokoll.csv" << qint64(20) << "File too large";
-        QTest::newRow("matrix: size limit") << int(Matrix) << "$TMP/matrix.png" << qint64(1000) << "File too large";
+            << Refusal{CalibrationRecord, "$TMP/korvel/kalibrierprotokoll.csv", 20, "File too large"};
+        QTest::newRow("matrix: size limit") << Refusal{Matrix, "$TMP/matrix.png", 1000, "File too large"};
     }
 
     void shouldSayWhyAndKeepWholeLines()
     {
-        QFETCH(int, what);
-        QFETCH(QString, path);
-        QFETCH(qint64, limit);
-        QFETCH(QString, reason);
-        if (path.contains(QLatin1String("$RO")) && readOnly.isEmpty())
+        QFETCH(Refusal, r);
+        if (r.path.contains(QLatin1String("$RO")) && readOnly.isEmpty())
             QSKIP("no read-only file system to be mounted here");
-        path.replace(QLatin1String("$TMP"), dir.path()).replace(QLatin1String("$RO"), readOnly);
+        r.path.replace(QLatin1String("$TMP"), dir.path()).replace(QLatin1String("$RO"), readOnly);
 
-        QCOMPARE(write(What(what), path, limit), QStringList{path + ": " + reason});
+        QCOMPARE(write(r.what, r.path, r.limit), QStringList{r.path + ": " + r.reason});
         // Nothing of a matrix is left.
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("matrix*")}, QDir::Files), QStringList());
-        if (what == Matrix || limit < 0)
+        if (r.what == Matrix || r.limit < 0)
             return;
         // What fitted, back to the end of its last whole line, of what is
         // written without the limit.
-        QCOMPARE(write(What(what), path + ".whole", -1), QStringList());
-        QFile whole(path + ".whole"), file(path);
+        QCOMPARE(write(r.what, r.path + ".whole", -1), QStringList());
+        QFile whole(r.path + ".whole"), file(r.path);
         QVERIFY(whole.open(QIODevice::ReadOnly) && file.open(QIODevice::ReadOnly));
         const QByteArray lines = whole.readAll(), kept = file.readAll();
-        QVERIFY(lines.size() > limit);
-        QCOMPARE(kept, lines.left(lines.lastIndexOf('\n', limit - 1) + 1));
-        if (what != Recording)
+        QVERIFY(lines.size() > r.limit);
+        QCOMPARE(kept, lines.left(lines.lastIndexOf('\n', r.limit - 1) + 1));
+        if (r.what != Recording)
             return;
 
         // Debian's, for which the scripts install python3-can; run in the test's
@@ -160,7 +155,7 @@ private slots:
         python.start(QStringLiteral("/usr/bin/python3"),
                      {"-c", "import sys, can\nn = sum(1 for m in can.CanutilsLogReader(sys.argv[1]))\n"
                             "sys.exit(n != int(sys.argv[2]) and f'python-can read {n} frames')",
-                      path, QString::number(kept.count('\n'))});
+                      r.path, QString::number(kept.count('\n'))});
         QVERIFY(python.waitForFinished(30000));
         const QByteArray errors = python.readAllStandardError();
         if (errors.contains("No module named 'can'"))

@@ -16,6 +16,9 @@ using L = QStringList;
 const QString idle("idle"), firstFC("first FC 100 ms"), blockFC("block FC 500 ms"), sending("sending 0 ms");
 const L ten{"10 0A 00 01 02 03 04 05", "21 06 07 08 09 AA AA AA"};  // the 10-byte message 00..09
 
+// A script, the frames it puts on the bus and where the transfer ends.
+struct Transfer { L script, sent; QString status; };
+
 } // namespace
 
 class TestISOTPTX : public QObject
@@ -54,13 +57,12 @@ class TestISOTPTX : public QObject
     {
         for (const QString &step : script) {
             const QString op = step.section(' ', 0, 0), rest = step.section(' ', 1);
-            const QStringList args = rest.split(' ');
             if (op == "send" || op == "refuse") {
                 // Bytes counting up from the first, modulo a prime so that a long message
                 // never repeats in step with the 7-byte payload of a consecutive frame.
-                QByteArray message(args[0].toInt(), 0);
+                QByteArray message(rest.section(' ', 0, 0).toInt(), 0);
                 for (int i = 0; i < message.size(); ++i)
-                    message[i] = char((args.value(1).toInt({}, 16) + i) % 251);
+                    message[i] = char((rest.section(' ', 1, 1).toInt({}, 16) + i) % 251);
                 const bool accepted = rig.tx.send(message.constData(), int(message.size()));
                 QVERIFY2(accepted == (op == "send"), qPrintable(step));
             } else if (op == "fc") {
@@ -82,14 +84,11 @@ class TestISOTPTX : public QObject
     }
 
 private slots:
-    // A script, the frames it puts on the bus and where the transfer ends.
     void shouldSendAsTheReceiverAsks_data()
     {
-        QTest::addColumn<L>("script");
-        QTest::addColumn<L>("sent");
-        QTest::addColumn<QString>("status");
+        QTest::addColumn<Transfer>("t");
         const auto row = [](const char *name, const L &script, const L &sent, const QString &status) {
-            QTest::newRow(name) << script << sent << status;
+            QTest::newRow(name) << Transfer{script, sent, status};
         };
         row("7 bytes, single frame", {"send 7 1"}, {"07 01 02 03 04 05 06 07"}, idle);
         row("8 bytes, first frame", {"send 8 1"}, {"10 08 01 02 03 04 05 06"}, firstFC);
@@ -99,7 +98,6 @@ private slots:
         const L thirty{"10 1E 00 01 02 03 04 05", "21 06 07 08 09 0A 0B 0C", "22 0D 0E 0F 10 11 12 13",
                        "23 14 15 16 17 18 19 1A", "24 1B 1C 1D AA AA AA AA"};
         const L block{"send 30", "fc 30 02 00", "tick 2"}, first = ten.mid(0, 1);
-        row("10 bytes, then done", {"send 10", "fc 30 00 00 00 00 00 00 00", "tick", "tick"}, ten, idle);
         row("block size 2, waits after two", block, thirty.mid(0, 3), blockFC);
         // The last frame ends a block too, yet no flow control is awaited after it.
         row("30 bytes, then done", block + L{"fc 30 02 00", "tick 3"}, thirty, idle);
@@ -120,37 +118,33 @@ private slots:
         const L queued{"send 10", "fc 30 00 00", "send 3 A0", "send 0", "send 20 C0", "tick 2"};
         const L burst = ten + L{"03 A0 A1 A2 AA AA AA AA", "00 AA AA AA AA AA AA AA",  // A, B at once
                                 "10 14 C0 C1 C2 C3 C4 C5"};                             // C starts
-        row("short ones at once, then the long one", queued, burst, firstFC);
-        row("later send waits behind the long one", queued + L{"send 2 E0", "fc 30 00 00", "tick 3"},
+        row("short ones at once, a later one behind the long one", queued + L{"send 2 E0", "fc 30 00 00", "tick 3"},
             burst + L{"21 C6 C7 C8 C9 CA CB CC", "22 CD CE CF D0 D1 D2 D3", "02 E0 E1 AA AA AA AA AA"}, idle);
 
         const QList<QPair<int, int>> paces{{0x05, 5}, {0x7F, 127}, {0x80, 10}, {0xF1, 1}, {0xF9, 1}, {0xFA, 10}};
         for (const auto &[stMin, interval] : paces) {
-            QTest::addRow("STmin 0x%02X", stMin) << L{"send 10", QString("fc 30 00 %1").arg(stMin, 2, 16, QChar('0'))}
-                                                 << first << QString("sending %1 ms").arg(interval);
+            const L script{"send 10", QString("fc 30 00 %1").arg(stMin, 2, 16, QChar('0'))};
+            QTest::addRow("STmin 0x%02X", stMin) << Transfer{script, first, QString("sending %1 ms").arg(interval)};
         }
     }
 
     void shouldSendAsTheReceiverAsks()
     {
-        QFETCH(L, script);
-        QFETCH(L, sent);
-        QFETCH(QString, status);
+        QFETCH(Transfer, t);
         Rig rig;
         QVERIFY(rig.can.open(0, 500000, "test"));
         connect(&rig.tx, &ISOTPTX::transferAbandoned, this, [&](const QByteArray &, const QString &reason) {
             rig.abandoned << reason;
         });
-        run(rig, script);
-        QCOMPARE(frames(rig), sent);
-        const ISOTPTX &tx = rig.tx;
-        QString state = L{"idle", "first FC", "sending", "block FC"}.value(tx.state, "bad state");
-        if (tx.state != ISOTPTX::Idle)
-            state += tx.timer.isActive() ? QString(" %1 ms").arg(tx.timer.interval()) : QString(" stopped");
+        run(rig, t.script);
+        QCOMPARE(frames(rig), t.sent);
+        QString state = L{"idle", "first FC", "sending", "block FC"}.value(rig.tx.state, "bad state");
+        if (rig.tx.state != ISOTPTX::Idle)
+            state += rig.tx.timer.isActive() ? QString(" %1 ms").arg(rig.tx.timer.interval()) : QString(" stopped");
         if (!rig.abandoned.isEmpty())
             state += ", abandoned: " + rig.abandoned.join(", ");
-        QCOMPARE(state, status);
-        if (status == idle) {  // nothing left, and the timer stopped after one more tick at the latest
+        QCOMPARE(state, t.status);
+        if (t.status == idle) {  // nothing left, and the timer stopped after one more tick at the latest
             QVERIFY(rig.tx.pending.isEmpty());
             run(rig, {"tick"});
             QVERIFY(!rig.tx.timer.isActive());

@@ -25,6 +25,15 @@ QByteArray txEvent(quint32 rawId, quint16 dlc, const QByteArray &data)
     return bytes.replace(32, data.size(), data);
 }
 
+// A frame handed to transmit() and its transmit event; none: refused.
+struct Transmit { uint id; bool extended; int length; QByteArray event; };
+// A received event's tag, identifier, flags and DLC, and the record it gives; none: dropped.
+struct Received { int tag; uint rawId, flags; int dlc; QString record; };
+
+// The step that fails, or what the driver hands out wrong; the channel asked
+// for; the calls open() makes.
+struct Opening { QString fault; int channelIndex; QString openCalls; };
+
 // A driver with one CAN channel and an adapter on it.
 struct Bench
 {
@@ -44,57 +53,43 @@ class TestVectorCAN : public QObject
 private slots:
     void shouldTransmitEventBytes_data()
     {
-        QTest::addColumn<uint>("id");
-        QTest::addColumn<bool>("extended");
-        QTest::addColumn<int>("length");
-        QTest::addColumn<QByteArray>("event");  // empty: the frame is refused
-        QTest::newRow("standard id, DLC 0") << 0x123u << false << 0 << txEvent(0x123, 0, {});
-        QTest::newRow("extended, DLC 7") << 0x17F873F0u << true << 7 << txEvent(0x97F873F0, 7, payload.left(7));
+        QTest::addColumn<Transmit>("t");
+        QTest::newRow("standard id, DLC 0") << Transmit{0x123, false, 0, txEvent(0x123, 0, {})};
+        QTest::newRow("extended, DLC 7") << Transmit{0x17F873F0, true, 7, txEvent(0x97F873F0, 7, payload.left(7))};
         // A length above 8 goes out as that DLC with 8 data bytes.
-        QTest::newRow("length 15") << 0x123u << false << 15 << txEvent(0x123, 15, payload);
-        QTest::newRow("length 16 refused") << 0x123u << false << 16 << QByteArray();
+        QTest::newRow("length 15") << Transmit{0x123, false, 15, txEvent(0x123, 15, payload)};
+        QTest::newRow("length 16 refused") << Transmit{0x123, false, 16, {}};
     }
 
     void shouldTransmitEventBytes()
     {
-        QFETCH(uint, id);
-        QFETCH(bool, extended);
-        QFETCH(int, length);
-        QFETCH(QByteArray, event);
+        QFETCH(Transmit, t);
         Bench b;
         QVERIFY(b.open());
         // A frame without data needs no buffer.
-        QCOMPARE(b.can.transmit(id, extended, length, length == 0 ? nullptr : source), !event.isEmpty());
-        QCOMPARE(b.channel->written, event.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{event});
+        QCOMPARE(b.can.transmit(t.id, t.extended, t.length, t.length == 0 ? nullptr : source), !t.event.isEmpty());
+        QCOMPARE(b.channel->written, t.event.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{t.event});
     }
 
     void shouldTurnReceivedFrameEventsIntoRecords_data()
     {
-        QTest::addColumn<int>("tag");
-        QTest::addColumn<uint>("rawId");
-        QTest::addColumn<uint>("flags");
-        QTest::addColumn<int>("dlc");
-        QTest::addColumn<QString>("record");  // empty: the event is dropped
-        QTest::newRow("extended id") << 1 << 0x97FAF073u << 0u << 8 << "rx 17faf073x [8] " + allData;
-        QTest::newRow("TX receipt") << 1 << 0x9BFF8300u << 0x0040u << 8 << "tx 1bff8300x [8] " + allData;
-        QTest::newRow("DLC 7") << 1 << 0x123u << 0u << 7 << "rx 123 [7] 11 22 33 44 55 66 77 00";
-        QTest::newRow("DLC 0xFFFF") << 1 << 0x123u << 0u << 0xFFFF << "rx 123 [65535] " + allData;
-        QTest::newRow("transmit request (tag 10)") << 10 << 0x123u << 0u << 8 << QString();
+        QTest::addColumn<Received>("r");
+        QTest::newRow("extended id") << Received{1, 0x97FAF073, 0, 8, "rx 17faf073x [8] " + allData};
+        QTest::newRow("TX receipt") << Received{1, 0x9BFF8300, 0x0040, 8, "tx 1bff8300x [8] " + allData};
+        QTest::newRow("DLC 7") << Received{1, 0x123, 0, 7, "rx 123 [7] 11 22 33 44 55 66 77 00"};
+        QTest::newRow("DLC 0xFFFF") << Received{1, 0x123, 0, 0xFFFF, "rx 123 [65535] " + allData};
+        QTest::newRow("transmit request (tag 10)") << Received{10, 0x123, 0, 8, {}};
     }
 
     void shouldTurnReceivedFrameEventsIntoRecords()
     {
-        QFETCH(int, tag);
-        QFETCH(uint, rawId);
-        QFETCH(uint, flags);
-        QFETCH(int, dlc);
-        QFETCH(QString, record);
+        QFETCH(Received, r);
         Bench b;
         QVERIFY(b.open());
-        XlEvent event = xl::receivedEvent(0, false, payload, quint16(flags));
-        event.tag = quint8(tag);
-        event.id = rawId;
-        event.dlc = quint16(dlc);
+        XlEvent event = xl::receivedEvent(0, false, payload, quint16(r.flags));
+        event.tag = quint8(r.tag);
+        event.id = r.rawId;
+        event.dlc = quint16(r.dlc);
         b.channel->inject(event);
         b.channel->inject(xl::receivedEvent(0x200, false, payload.left(2)));  // and the next frame still arrives
         QSignalSpy received(&b.can, &VectorCAN::messageReceived);
@@ -106,55 +101,48 @@ private slots:
             taken << QStringLiteral("%1 %2%3 [%4] %5").arg(msg.tx ? "tx" : "rx").arg(msg.id, 0, 16)
                          .arg(msg.extended ? "x" : "").arg(msg.dlc).arg(QString::fromLatin1(data.toHex(' ')));
         }
-        const QStringList records = QStringList(record) + QStringList{"rx 200 [2] 11 22 00 00 00 00 00 00"};
-        QCOMPARE(taken, records.mid(record.isEmpty()));
-        QCOMPARE(received.count(), record.isEmpty() ? 1 : 2);
+        const QStringList records = QStringList(r.record) + QStringList{"rx 200 [2] 11 22 00 00 00 00 00 00"};
+        QCOMPARE(taken, records.mid(r.record.isEmpty()));
+        QCOMPARE(received.count(), r.record.isEmpty() ? 1 : 2);
     }
 
-    // A row names the step that fails, or what the driver hands out wrong;
-    // the calls open() makes. Closed twice, the port is closed once.
+    // Closed twice, the port is closed once.
     void shouldOpenOnlyWhenEveryStepSucceeds_data()
     {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<int>("channelIndex");
-        QTest::addColumn<QString>("openCalls");
-        const QString port = QStringLiteral("xlGetDriverConfig xlOpenPort");
-        const QString output = port + " xlCanSetChannelOutput";
-        QTest::newRow("every step succeeds") << "" << 0
-            << output + " xlCanSetChannelBitrate xlActivateChannel xlSetNotification";
-        QTest::newRow("xlGetDriverConfig fails") << "xlGetDriverConfig" << 0 << "";
-        QTest::newRow("no channels") << "no channels" << 0 << "xlGetDriverConfig";
-        QTest::newRow("unknown index 1") << "" << 1 << "xlGetDriverConfig";
-        QTest::newRow("handle -1") << "handle -1" << 0 << port;
-        QTest::newRow("xlCanSetChannelOutput fails") << "xlCanSetChannelOutput" << 0 << output + " xlClosePort";
-        QTest::newRow("xlActivateChannel fails") << "xlActivateChannel" << 0
-            << output + " xlCanSetChannelBitrate xlActivateChannel xlClosePort";
+        QTest::addColumn<Opening>("o");
+        const QString port = QStringLiteral("xlGetDriverConfig xlOpenPort"), output = port + " xlCanSetChannelOutput";
+        const QString activate = output + " xlCanSetChannelBitrate xlActivateChannel";
+        QTest::newRow("every step succeeds") << Opening{"", 0, activate + " xlSetNotification"};
+        QTest::newRow("xlGetDriverConfig fails") << Opening{"xlGetDriverConfig", 0, ""};
+        QTest::newRow("no channels") << Opening{"no channels", 0, "xlGetDriverConfig"};
+        QTest::newRow("unknown index 1") << Opening{"", 1, "xlGetDriverConfig"};
+        QTest::newRow("handle -1") << Opening{"handle -1", 0, port};
+        QTest::newRow("xlCanSetChannelOutput fails") << Opening{"xlCanSetChannelOutput", 0, output + " xlClosePort"};
+        QTest::newRow("xlActivateChannel fails") << Opening{"xlActivateChannel", 0, activate + " xlClosePort"};
     }
 
     void shouldOpenOnlyWhenEveryStepSucceeds()
     {
-        QFETCH(QString, fault);
-        QFETCH(int, channelIndex);
-        QFETCH(QString, openCalls);
-        const bool driverOpen = !openCalls.isEmpty();  // open() reads the configuration first
-        const bool opened = openCalls.endsWith("xlSetNotification");
+        QFETCH(Opening, o);
+        const bool driverOpen = !o.openCalls.isEmpty();  // open() reads the configuration first
+        const bool opened = o.openCalls.endsWith("xlSetNotification");
         tests::ScriptedDriver driver;
-        if (fault != "no channels")
+        if (o.fault != "no channels")
             driver.addScriptedChannel(QStringLiteral("CAN 1"));
-        driver.invalidPortHandle = fault == "handle -1";
-        if (fault.startsWith("xl"))
-            driver.failCall(fault, XL_ERR_HW_NOT_PRESENT);
+        driver.invalidPortHandle = o.fault == "handle -1";
+        if (o.fault.startsWith("xl"))
+            driver.failCall(o.fault, XL_ERR_HW_NOT_PRESENT);
         auto can = std::make_unique<VectorCAN>();
         // A driver whose configuration cannot be read is closed again at once.
         QCOMPARE(driver.calls.contains("xlCloseDriver"), !driverOpen);
         QList<VectorCAN::ChannelEntry> list{{7, QStringLiteral("stale")}};
         QCOMPARE(can->listChannels(list), driverOpen);
-        QCOMPARE(list.size(), driverOpen && fault != "no channels" ? 1 : 0);
+        QCOMPARE(list.size(), driverOpen && o.fault != "no channels" ? 1 : 0);
 
         driver.calls.clear();
-        QCOMPARE(can->open(channelIndex, 500000, "KORVEL-Console"), opened);
-        QCOMPARE(driver.calls.join(' '), openCalls);
-        QVERIFY(!can->open(channelIndex, 500000, "KORVEL-Console"));  // an open port stays the one in use
+        QCOMPARE(can->open(o.channelIndex, 500000, "KORVEL-Console"), opened);
+        QCOMPARE(driver.calls.join(' '), o.openCalls);
+        QVERIFY(!can->open(o.channelIndex, 500000, "KORVEL-Console"));  // an open port stays the one in use
         driver.calls.clear();
         can->close();
         can->close();

@@ -14,6 +14,10 @@ namespace {
 // A frame line as a peer sends it, and the frame it must give.
 const QByteArray saneLine = "291#X#0102\n";
 
+// What a peer sends, why it is dropped (Fault::None: delivered as a frame),
+// and what the hub is sent.
+struct PeerLine { QByteArray line; Fault fault; QByteArray hubLine; };
+
 // Our client on a hub of the test's own, which says nothing but what the
 // test writes through peer.
 struct RawHub
@@ -50,12 +54,12 @@ private slots:
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("text");  // the address as a URL, or what the error says
 
-        const QString outside = QStringLiteral("is not within 1 to 65535");
         QTest::newRow("can0 on this machine's port") << "can0" << "tcp://127.0.0.1:45000/can0";
         QTest::newRow("URL without port: Qt's") << "tcp://127.0.0.1/can0" << "tcp://127.0.0.1:35468/can0";
         QTest::newRow("port 65535, can1") << "tcp://127.0.0.1:65535/can1" << "tcp://127.0.0.1:65535/can1";
-        QTest::newRow("port 0") << "tcp://127.0.0.1:0/can0" << outside;
-        QTest::newRow("port 65536") << "tcp://127.0.0.1:65536/can0" << outside;
+        QTest::newRow("port 0") << "tcp://127.0.0.1:0/can0" << R"(port 0 of "tcp://127.0.0.1:0/can0" is not within 1 to 65535)";
+        QTest::newRow("port 65536") << "tcp://127.0.0.1:65536/can0"
+                                    << R"(port 65536 of "tcp://127.0.0.1:65536/can0" is not within 1 to 65535)";
         QTest::newRow("IPv6 loopback") << "tcp://[::1]:40000/can0" << "tcp://[::1]:40000/can0";
     }
 
@@ -66,23 +70,16 @@ private slots:
 
         QString error;
         const std::optional<xl::VirtualCanAddress> address = xl::parseVirtualCanAddress(device, &error);
-        if (!text.startsWith(QLatin1String("tcp://"))) {
-            QVERIFY(!address);
-            QVERIFY2(error.contains(text), qPrintable(error));
-            return;
-        }
-        QVERIFY2(address, qPrintable(error));
-        QCOMPARE(address->toString(), text);
-        QVERIFY(address->isLoopback());
+        QCOMPARE(address ? address->toString() : error, text);
+        QVERIFY(!address || address->isLoopback());
     }
 
     void shouldDropWhatIsNotAFrame_data()
     {
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<int>("fault");  // Fault::None: delivered as a frame
-        QTest::addColumn<QByteArray>("hubLine");  // what the hub is sent, unless the line on bus can0
+        QTest::addColumn<PeerLine>("p");
+        // The hub is sent the line on bus can0 unless a row says otherwise.
         const auto row = [](const char *name, const QByteArray &line, Fault fault, const QByteArray &hubLine = {}) {
-            QTest::newRow(name) << line << int(fault) << (hubLine.isEmpty() ? "can0:" + line : hubLine);
+            QTest::newRow(name) << PeerLine{line, fault, hubLine.isEmpty() ? "can0:" + line : hubLine};
         };
         row("empty line", "\n", Fault::Malformed);
         row("one hash", "291#X\n", Fault::Malformed);
@@ -114,18 +111,16 @@ private slots:
     // The client stops at the end of its hub's connection.
     void shouldDropWhatIsNotAFrame()
     {
-        QFETCH(QByteArray, line);
-        QFETCH(int, fault);
-        QFETCH(QByteArray, hubLine);
-        const QByteArray passed = (fault == int(Fault::None) ? line.trimmed() + '\n' : QByteArray()) + saneLine;
+        QFETCH(PeerLine, p);
+        const QByteArray passed = (p.fault == Fault::None ? p.line.trimmed() + '\n' : QByteArray()) + saneLine;
 
         RawHub raw(0);
         QVERIFY(raw.peer);
         QByteArray joined;
         QTRY_COMPARE((joined += raw.peer->readAll()), QByteArray("connect:can0\n"));
         const tests::TraceCapture traced;
-        for (qsizetype at = 0; at < line.size(); at += 65536)  // in pieces, as a slow peer sends it
-            raw.peer->write(line.mid(at, 65536));
+        for (qsizetype at = 0; at < p.line.size(); at += 65536)  // in pieces, as a slow peer sends it
+            raw.peer->write(p.line.mid(at, 65536));
         raw.peer->write(saneLine);
         std::vector<Frame> frames;
         QTRY_COMPARE_WITH_TIMEOUT((raw.link->take(frames, 10), int(frames.size())), passed.count('\n'), 10000);
@@ -136,27 +131,23 @@ private slots:
         xl::VirtualCanHub hub;
         QVERIFY(hub.listen(0));
         QTcpSocket sender, listener, otherBus;
-        for (QTcpSocket *client : {&sender, &listener, &otherBus}) {
+        for (const auto &[client, bus] : {std::pair(&listener, "can0"), {&otherBus, "can1"}, {&sender, "can0"}}) {
             client->connectToHost(QHostAddress::LocalHost, hub.port());
             QVERIFY(client->waitForConnected(5000));
+            client->write(QByteArray("connect:") + bus + '\n');
         }
-        listener.write("connect:can0\n");
-        otherBus.write("connect:can1\n");
-        sender.write("connect:can0\n");
         QTest::qWait(50);
-        sender.write(hubLine + "can0:" + saneLine);
+        sender.write(p.hubLine + "can0:" + saneLine);
         QByteArray heard;
         QTRY_COMPARE_WITH_TIMEOUT((heard += listener.readAll()), passed, 10000);
         QCOMPARE(sender.state(), QAbstractSocket::ConnectedState);
         QCOMPARE(otherBus.bytesAvailable(), 0);
 
-        if (fault != int(Fault::None)) {
-            QCOMPARE(raw.link->faults(Fault(fault)), 1u);
-            QCOMPARE(hub.dropped(Fault(fault)), 1u);
-        }
-        const QString trace = QStringLiteral(" dropped 1 line: 1 ") + QLatin1String(xl::wire::faultName(Fault(fault)));
+        QCOMPARE(raw.link->faults(p.fault), quint64(p.fault != Fault::None));
+        QCOMPARE(hub.dropped(p.fault), quint64(p.fault != Fault::None));
+        const QString trace = QStringLiteral(" dropped 1 line: 1 ") + QLatin1String(xl::wire::faultName(p.fault));
         QCOMPARE(traced.lines().filter("dropped"),
-                 fault == int(Fault::None) ? QStringList() : (QStringList{"virtualcan can0" + trace, "virtual bus hub" + trace}));
+                 p.fault == Fault::None ? QStringList() : (QStringList{"virtualcan can0" + trace, "virtual bus hub" + trace}));
 
         // Our hub going away is said once, and nothing is written after it.
         QSignalSpy lost(raw.link.get(), &xl::VirtualCanLink::lost);

@@ -47,6 +47,13 @@ struct TwoChannels : xl::Driver
     tests::ScriptedChannel *b = new tests::ScriptedChannel(QStringLiteral("B"));  // the driver owns it
 };
 
+struct Delivery { bool senderOnBus; int listener; QStringList heard; };
+
+// Bus A's port opened with a queue of the given size, then its bit rate and
+// output mode set for a mask: the status of the first call that fails, or
+// XL_SUCCESS, and whether a frame goes out after.
+struct Arguments { uint queueSize, mask, bitrate; int mode; XlStatus status; bool sent; };
+
 bool readable(XlHandle handle)
 {
     pollfd watched{handle, POLLIN, 0};
@@ -60,32 +67,29 @@ class TestXlDriver : public QObject
     Q_OBJECT
 
 private slots:
+    // The sender, active or not, on bus A beside a port on it, one not yet
+    // active and one on bus B: what the listener, one of these four, hears.
     void shouldDeliverToEveryOtherPortOnBusWithTheChannel_data()
     {
-        QTest::addColumn<bool>("senderOnBus");
-        QTest::addColumn<int>("listener");
-        QTest::addColumn<QStringList>("heard");
-        QTest::newRow("sender gets a TX receipt") << true << 0 << QStringList{"9bff8300/40"};
-        QTest::newRow("port on the same channel") << true << 1 << QStringList{"9bff8300/0"};
-        QTest::newRow("port not yet activated") << true << 2 << QStringList();
-        QTest::newRow("port on another channel") << true << 3 << QStringList();
-        QTest::newRow("sender not yet activated") << false << 1 << QStringList();
+        QTest::addColumn<Delivery>("d");
+        QTest::newRow("sender gets a TX receipt") << Delivery{true, 0, {"9bff8300/40"}};
+        QTest::newRow("port on the same channel") << Delivery{true, 1, {"9bff8300/0"}};
+        QTest::newRow("port not yet activated") << Delivery{true, 2, {}};
+        QTest::newRow("port on another channel") << Delivery{true, 3, {}};
+        QTest::newRow("sender not yet activated") << Delivery{false, 1, {}};
     }
 
     void shouldDeliverToEveryOtherPortOnBusWithTheChannel()
     {
-        QFETCH(bool, senderOnBus);
-        QFETCH(int, listener);
-        QFETCH(QStringList, heard);
+        QFETCH(Delivery, d);
         TwoChannels driver;
-        const XlPortHandle ports[] = {driver.open(busA, senderOnBus), driver.open(busA),
+        const XlPortHandle ports[] = {driver.open(busA, d.senderOnBus), driver.open(busA),
                                       driver.open(busA, false), driver.open(busB)};
         XlEvent frame = xl::receivedEvent(0x1BFF8300, true, QByteArray(8, '\x11'));
         frame.tag = XL_TRANSMIT_MSG;
         unsigned count = 1;
-        QCOMPARE(driver.canTransmit(ports[0], busA, &count, &frame),
-                 senderOnBus ? XL_SUCCESS : XL_ERR_PORT_IS_OFFLINE);
-        QCOMPARE(driver.take(ports[listener]), heard);
+        QCOMPARE(driver.canTransmit(ports[0], busA, &count, &frame), d.senderOnBus ? XL_SUCCESS : XL_ERR_PORT_IS_OFFLINE);
+        QCOMPARE(driver.take(ports[d.listener]), d.heard);
     }
 
     void shouldQueueUpToItsCapacityAndSignalWhileEventsWait_data()
@@ -106,11 +110,10 @@ private slots:
         QCOMPARE(driver.setNotification(port, nullptr, 1), XL_ERR_WRONG_PARAMETER);
         QCOMPARE(driver.setNotification(port, &handle, 1), XL_SUCCESS);
         QStringList kept;
-        for (int i = 0; i < pushed; ++i) {
+        for (int i = 0; i < pushed; ++i)
             driver.b->inject(xl::receivedEvent(quint32(i), false, {}));
-            if (i < 4096)
-                kept << QStringLiteral("%1/0").arg(i, 0, 16);
-        }
+        for (int i = 0; i < qMin(pushed, 4096); ++i)
+            kept << QStringLiteral("%1/0").arg(i, 0, 16);
         QCOMPARE(readable(handle), pushed > 0);
         const QStringList first = driver.take(port, 1);
         QCOMPARE(readable(handle), pushed > 1);
@@ -119,13 +122,11 @@ private slots:
         QCOMPARE(driver.lostEvents(port), quint64(qMax(0, pushed - 4096)));
         QVERIFY(!readable(handle));
         XlEvent event;
-        unsigned count = 1;
-        QCOMPARE(driver.receive(port, &count, &event), XL_ERR_QUEUE_IS_EMPTY);
-        count = 1;
-        QCOMPARE(driver.receive(port, &count, nullptr), XL_ERR_WRONG_PARAMETER);
-        count = 0;
-        QCOMPARE(driver.receive(port, &count, &event), XL_ERR_WRONG_PARAMETER);
+        unsigned one = 1, none = 0;
+        QCOMPARE(driver.receive(port, &one, nullptr), XL_ERR_WRONG_PARAMETER);
+        QCOMPARE(driver.receive(port, &none, &event), XL_ERR_WRONG_PARAMETER);
         QCOMPARE(driver.receive(port, nullptr, &event), XL_ERR_WRONG_PARAMETER);
+        QCOMPARE(driver.receive(port, &one, &event), XL_ERR_QUEUE_IS_EMPTY);
 
         // The drained queue takes events again, across the end of its ring.
         driver.b->inject(xl::receivedEvent(0x700, false, {}));
@@ -133,49 +134,35 @@ private slots:
         QCOMPARE(driver.take(port), QStringList({"700/0", "701/0"}));
     }
 
-    // Bus A's port opened with a queue of the given size, then its bit rate
-    // and output mode set for a mask; whether a frame goes out after.
     void shouldRefuseArgumentsOutOfRange_data()
     {
-        QTest::addColumn<uint>("queueSize");
-        QTest::addColumn<uint>("mask");
-        QTest::addColumn<uint>("bitrate");
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<XlStatus>("status");  // of the first call that fails, or XL_SUCCESS
-        QTest::addColumn<bool>("sent");
-        const auto row = [](const char *name, uint queueSize, uint mask, uint bitrate, int mode, XlStatus status, bool sent) {
-            QTest::newRow(name) << queueSize << mask << bitrate << mode << status << sent;
-        };
+        QTest::addColumn<Arguments>("a");
         const int normal = XL_OUTPUT_MODE_NORMAL;
-        row("queue of 0", 0, busA, 500000, normal, XL_ERR_INVALID_PORT, false);
-        row("queue of 2^20", 1u << 20, busA, 500000, normal, XL_SUCCESS, true);
-        row("queue of 2^20 + 1", (1u << 20) + 1, busA, 500000, normal, XL_ERR_INVALID_PORT, false);
-        row("silent", 1, busA, 500000, XL_OUTPUT_MODE_SILENT, XL_SUCCESS, false);
-        row("mode 2", 1, busA, 500000, 2, XL_ERR_WRONG_PARAMETER, true);
-        row("silent on a channel not opened", 1, busB, 500000, XL_OUTPUT_MODE_SILENT, XL_ERR_INVALID_ACCESS, true);
-        row("bit rate 0", 1, busA, 0, normal, XL_ERR_WRONG_PARAMETER, true);
-        row("bit rate 1 Mbit/s", 1, busA, 1000000, normal, XL_SUCCESS, true);
-        row("bit rate 1 Mbit/s + 1", 1, busA, 1000001, normal, XL_ERR_WRONG_PARAMETER, true);
+        QTest::newRow("queue of 0") << Arguments{0, busA, 500000, normal, XL_ERR_INVALID_PORT, false};
+        QTest::newRow("queue of 2^20") << Arguments{1u << 20, busA, 500000, normal, XL_SUCCESS, true};
+        QTest::newRow("queue of 2^20 + 1") << Arguments{(1u << 20) + 1, busA, 500000, normal, XL_ERR_INVALID_PORT, false};
+        QTest::newRow("silent") << Arguments{1, busA, 500000, XL_OUTPUT_MODE_SILENT, XL_SUCCESS, false};
+        QTest::newRow("mode 2") << Arguments{1, busA, 500000, 2, XL_ERR_WRONG_PARAMETER, true};
+        QTest::newRow("silent on a channel not opened")
+            << Arguments{1, busB, 500000, XL_OUTPUT_MODE_SILENT, XL_ERR_INVALID_ACCESS, true};
+        QTest::newRow("bit rate 0") << Arguments{1, busA, 0, normal, XL_ERR_WRONG_PARAMETER, true};
+        QTest::newRow("bit rate 1 Mbit/s") << Arguments{1, busA, 1000000, normal, XL_SUCCESS, true};
+        QTest::newRow("bit rate 1 Mbit/s + 1") << Arguments{1, busA, 1000001, normal, XL_ERR_WRONG_PARAMETER, true};
     }
 
     void shouldRefuseArgumentsOutOfRange()
     {
-        QFETCH(uint, queueSize);
-        QFETCH(uint, mask);
-        QFETCH(uint, bitrate);
-        QFETCH(int, mode);
-        QFETCH(XlStatus, status);
-        QFETCH(bool, sent);
+        QFETCH(Arguments, a);
         TwoChannels driver;
-        const XlPortHandle port = driver.open(busA, true, queueSize);
-        XlStatus failed = driver.canSetChannelBitrate(port, mask, bitrate);
+        const XlPortHandle port = driver.open(busA, true, a.queueSize);
+        XlStatus failed = driver.canSetChannelBitrate(port, a.mask, a.bitrate);
         if (failed == XL_SUCCESS)
-            failed = driver.canSetChannelOutput(port, mask, mode);
-        QCOMPARE(failed, status);
+            failed = driver.canSetChannelOutput(port, a.mask, a.mode);
+        QCOMPARE(failed, a.status);
         XlEvent frame = xl::receivedEvent(0x123, false, {});
         frame.tag = XL_TRANSMIT_MSG;
         unsigned count = 1;
-        QCOMPARE(driver.canTransmit(port, busA, &count, &frame) == XL_SUCCESS, sent);
+        QCOMPARE(driver.canTransmit(port, busA, &count, &frame) == XL_SUCCESS, a.sent);
     }
 };
 
