@@ -32,6 +32,9 @@ void MainWindow::setUpDeviceDataMenus()
     connect(ui->touchview, &Touchview::copied, this, [this](int rows, int columns) {
         confirm(tr("Matrix kopiert (%1 × %2)").arg(rows).arg(columns));
     });
+    connect(ui->touchview, &Touchview::referenceKept, this, [this](int rows, int columns) {
+        confirm(tr("Matrix als Referenz festgehalten (%1 × %2)").arg(rows).arg(columns));
+    });
     connect(&calibrationRecord, &app::CalibrationRecord::writeFailed, this, [this](const QString &path, const QString &reason) {
         ui->statusBar->showMessage(tr("Kalibrierprotokoll %1 nicht geschrieben: %2").arg(QDir::toNativeSeparators(path), reason),
                                    10000);

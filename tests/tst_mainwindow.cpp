@@ -396,8 +396,8 @@ private slots:
         }
     }
 
-    // The grid's copy and save say in the status bar what they did; the
-    // other actions' words are checked where they are taken.
+    // The grid's copy, reference and save say in the status bar what they
+    // did; the other actions' words are checked where they are taken.
     void shouldConfirmCopyAndSaveOfTheMatrix()
     {
         tests::ScriptedConsole console;
@@ -405,6 +405,8 @@ private slots:
         grid.setData(14, 24, QByteArray(14 * 24, 1));
         grid.copy();
         QCOMPARE(ui(console).statusBar->currentMessage(), QStringLiteral("Matrix kopiert (14 × 24)"));
+        grid.keepReference();
+        QCOMPARE(ui(console).statusBar->currentMessage(), QStringLiteral("Matrix als Referenz festgehalten (14 × 24)"));
         QTemporaryDir dir;
         QString error;
         QVERIFY(grid.save(dir.filePath("matrix.csv"), &error));

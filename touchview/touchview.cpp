@@ -195,6 +195,7 @@ void Touchview::keepReference()
     reference = values;
     shownKnown = false;
     repaint();
+    emit referenceKept(rows, columns);
 }
 
 void Touchview::setDifference(bool on)

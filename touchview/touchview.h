@@ -52,6 +52,8 @@ signals:
     // What the context menu did, for the window to confirm.
     void saved(const QString &path);
     void copied(int rows, int columns);
+    // The grid looks the same after it: only the window's word shows it happened.
+    void referenceKept(int rows, int columns);
 
 protected:
     bool event(QEvent *event) override;
