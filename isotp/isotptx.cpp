@@ -1,10 +1,11 @@
 #include "isotp/isotptx.h"
 
+#include "protocol/deviceprotocol.h"
+
 #include <utility>
 
 namespace {
 
-constexpr quint8 padding = 0xAA;
 constexpr int firstFrameRepeat = 100;  // ms between repeated first frames
 constexpr int blockTimeout = 500;      // ms to wait for the flow control after a block
 // Block size 0 means "no limit": the consecutive frames of a 4095-byte message.
@@ -175,6 +176,6 @@ void ISOTPTX::transmitPadded(const QByteArray &payload)
     msg.extended = txExtended;
     msg.dlc = 8;
     for (int i = 0; i < 8; ++i)
-        msg.data[i] = i < payload.size() ? quint8(payload[i]) : padding;
+        msg.data[i] = i < payload.size() ? quint8(payload[i]) : protocol::isoTpPadding;
     adapter->transmit(msg);
 }

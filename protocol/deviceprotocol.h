@@ -39,6 +39,8 @@ constexpr quint32 requestId = 0x1BFF8300;   // console to device
 constexpr quint32 responseId = 0x1BFF8301;  // device to console
 constexpr quint32 isoTpTxId = 0x17F873F0;
 constexpr quint32 isoTpFlowControlId = 0x17FAF073;
+// Fills every ISO-TP frame up to 8 bytes, both ways.
+constexpr quint8 isoTpPadding = 0xAA;
 
 // Byte 0 of every request and reply; byte 1 is one of the sub-commands.
 constexpr quint8 service = 0x20;

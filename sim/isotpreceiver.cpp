@@ -1,5 +1,7 @@
 #include "sim/isotpreceiver.h"
 
+#include "protocol/deviceprotocol.h"
+
 #include <algorithm>
 
 namespace sim {
@@ -7,7 +9,6 @@ namespace sim {
 namespace {
 
 constexpr int consecutiveTimeout = 1000;  // ms the device waits for the next consecutive frame
-constexpr quint8 padding = 0xAA;
 constexpr quint8 continueToSend = 0x30;
 constexpr quint8 overflow = 0x32;
 
@@ -99,7 +100,7 @@ void IsoTpReceiver::takeConsecutive(const quint8 *data, int length)
 
 void IsoTpReceiver::sendFlowControl(quint8 status)
 {
-    QByteArray frame(8, char(padding));
+    QByteArray frame(8, char(protocol::isoTpPadding));
     frame[0] = char(status);
     frame[1] = char(blockSize);
     frame[2] = char(separationTime);
