@@ -3,6 +3,7 @@
 #include "app/keptsettings.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
+#include "app/session.h"
 #include "app/systemdriver.h"
 #include "xl/stopsignals.h"
 
@@ -134,13 +135,13 @@ int main(int argc, char *argv[])
         return 0;
     // Unattended, a channel that does not open ends the run instead of a box
     // waiting for a click.
-    if (channelIndex >= 0 && !window->isChannelOpen()) {
+    if (channelIndex >= 0 && !window->session().isChannelOpen()) {
         printLine(stderr, QStringLiteral("korvel-console: cannot open %1").arg(parser.value(channel)));
         return 1;
     }
     if (parser.isSet(record)) {
         QString error;
-        if (!window->startRecording(parser.value(record), &error)) {
+        if (!window->session().startRecording(parser.value(record), &error)) {
             printLine(stderr, QStringLiteral("korvel-console: cannot record to %1: %2").arg(parser.value(record), error));
             return 1;
         }

@@ -1,13 +1,16 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "can/canchannelselectdlg.h"
+#include "app/devicedata.h"
+#include "app/session.h"
+#include "app/statusfield.h"
+#include "channeldialog/canchannelselectdlg.h"
 #include "protocol/deviceprotocol.h"
 #include "monitor/canwindow.h"
 #include "monitor/pressurechart.h"
 
 #include <QCloseEvent>
-#include <QMessageBox>
+#include <QLabel>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -18,8 +21,8 @@ MainWindow::MainWindow(QWidget *parent)
     // A console without a channel runs on and sends nothing.
     CANChannelSelectDlg dialog(&can, this);
     if (dialog.exec() == QDialog::Accepted)
-        openChannelOrSay(dialog.selectedChannel(), {});
-    updateBusStatus();
+        channelSession->openChannelOrSay(dialog.selectedChannel(), {});
+    channelSession->updateBusStatus();
 }
 
 MainWindow::MainWindow(int channelIndex, QWidget *parent)
@@ -28,8 +31,8 @@ MainWindow::MainWindow(int channelIndex, QWidget *parent)
     , isotp(&can, protocol::isoTpTxId, true, protocol::isoTpFlowControlId, true)
 {
     setUp();
-    openChannel(channelIndex);
-    updateBusStatus();
+    channelSession->openChannel(channelIndex);
+    channelSession->updateBusStatus();
 }
 
 void MainWindow::setUp()
@@ -39,22 +42,34 @@ void MainWindow::setUp()
     connect(&nmhTimer, &QTimer::timeout, this, &MainWindow::sendNMH);
     connect(&pressureTimer, &QTimer::timeout, this, &MainWindow::requestPressureSensorRawData);
     connect(&tpRawTimer, &QTimer::timeout, this, &MainWindow::advanceTPRaw);
+    clock.start();
     tpRawTitled.start();
     tpRawRestartTimer.setSingleShot(true);
     connect(&tpRawRestartTimer, &QTimer::timeout, this, &MainWindow::restartTPRaw);
     // A message the device never got must not pass for written.
     connect(&transfers, &app::TransferReport::report, this, &MainWindow::confirm);
-    setUpBusStatus();
-    setUpSessionMenus();
-    setUpDeviceDataMenus();
-    setUpToolBar();
+    // Beside the factors it is about, as far as the status bar goes.
+    calibrationWarning = app::addStatusField(*ui->statusBar, QStringLiteral("calibrationWarning"),
+                                             tr("Achtung: Last hat die Sensorwerte nicht erhöht"));
+    calibrationWarning->hide();
+    channelSession = new app::Session(can, *this);
+    connect(channelSession, &app::Session::deviceSessionStarted, this, &MainWindow::startDeviceSession);
+    deviceRecords = new app::DeviceData(*this, *ui->mainToolBar, *ui->touchview, isotp);
+    ui->mainToolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ui->mainToolBar->addActions(channelSession->toolBarActions());
+    ui->mainToolBar->addAction(deviceRecords->chartAction());
 }
 
+// The pressure chart goes with the device data, before the window's children.
 MainWindow::~MainWindow()
 {
-    // It reads the history, which goes before the window's children do.
-    delete pressureChart;
+    delete deviceRecords;
     delete ui;
+}
+
+void MainWindow::confirm(const QString &text)
+{
+    app::confirm(*ui->statusBar, text);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -65,8 +80,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         delete canWindow;
         canWindow = nullptr;
     }
-    if (pressureChart)
-        pressureChart->close();
+    if (QWidget *chart = deviceRecords->chart())
+        chart->close();
     event->accept();
 }
 

@@ -1,13 +1,10 @@
 #pragma once
 
-#include "app/calibrationrecord.h"
-#include "app/keptsettings.h"
-#include "app/recorder.h"
-#include "app/replywatch.h"
 #include "app/transferreport.h"
 #include "can/vectorcan.h"
+#include "device/calibration.h"
+#include "device/touchpaddownload.h"
 #include "isotp/isotptx.h"
-#include "monitor/pressurehistory.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -17,22 +14,26 @@
 #include <QTimer>
 
 class CANWindow;
-class PressureChart;
-class QAction;
 class QLabel;
 class QMessageBox;
 class Ui_MainWindow;
 
+namespace app {
+class DeviceData;
+class KeptSettings;
+class Session;
+} // namespace app
+
 // The console's one window and controller: it owns the CAN channel, the ISO-TP
 // transmitter, the timers that pace the device dialogues and all device state.
-// The device functions live in console/.
+// The device functions live in console/; the session around them (channel,
+// recording, bus status) and the device's data kept beside the form (chart,
+// calibration record) are objects of their own.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    enum TPRawState { TPRawIdle = 0, TPRawInit = 1, TPRawDownload = 2 };
-
     // Returns only after the user has picked (or not picked) the CAN channel.
     explicit MainWindow(QWidget *parent = nullptr);
     // Opens the channel of that driver index without asking, and without a
@@ -40,10 +41,8 @@ public:
     explicit MainWindow(int channelIndex, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Records every frame the console sees into the file from now on; false,
-    // and why, when the file cannot be written.
-    bool startRecording(const QString &path, QString *error);
-    bool isChannelOpen();
+    app::Session &session() const { return *channelSession; }
+    app::DeviceData &deviceData() const { return *deviceRecords; }
     // Takes the sizes, places and folders kept from the last run, and opens
     // again the windows open then; keeps them there when the console closes.
     void keepSettings(app::KeptSettings &settings);
@@ -69,34 +68,21 @@ private slots:
     void on_pressureStressed_clicked();
     void on_pressureCalibSave_clicked();
     void on_readTPraw_clicked();
-    void updateBusStatus();
-    void switchChannel();
-    void reconnect();
-    void askForRecording();
-    void stopRecording();
-    void recordingFailed(const QString &path, const QString &reason);
-    void openCalibrationRecord();
-    void showPressureChart();
     void restartTPRaw();
 
 private:
-    friend class TestMainWindow;
-    friend class TestSession;
-    friend class TestCalibrationRecord;
-    friend class ConsoleBench;
-
-    void sendDeviceRequest(quint8 subCommand, quint8 row = 0, quint8 column = 0);
-    void handlePressureReply(const quint8 *data);
-    void handleTPRawHeader(const quint8 *data);
-    void handleTPRawData(const quint8 *data);
+    void sendDeviceRequest(const VectorCAN::Message &request);
+    void handlePressureReply(const device::PressureValues &values);
+    void handleTPRawReply(const VectorCAN::Message &msg);
     void finishTPRaw();
     void startTPRaw();
     // A device that answers no request for so long is given up on, and the
     // next download starts after a pause while the box is still ticked.
     void giveUpTPRaw();
     void computePressureCalibration();
-    // The load did not raise a sensor's value above its unloaded one.
-    bool calibrationLooksWrong() const;
+    // The values captured unloaded and under load.
+    device::PressureValues unstressed() const { return {0, unstressedRaw1, unstressedRaw2}; }
+    device::PressureValues stressed() const { return {0, stressedRaw1, stressedRaw2}; }
     // The question before writing factors the engineer does not see, or that
     // look wrong; they are written on "Ja" only, into this device only.
     void askBeforeSaving(bool hidden, bool suspicious);
@@ -107,28 +93,13 @@ private:
     // A few seconds in the status bar.
     void confirm(const QString &text);
     void setUp();
-    void setUpBusStatus();
-    void setUpSessionMenus();
-    void setUpDeviceDataMenus();
     // Notes the calibration message in the record, then hands it to the transmitter.
     // The status bar says "<what> (Faktoren a/b/c/d)" and then its outcome.
-    void sendCalibration(const QString &action, const std::array<quint16, 4> &factors, const QByteArray &message,
+    void sendCalibration(const QString &action, const device::CalibrationFactors &factors, const QByteArray &message,
                          const QString &what);
     // The seven value labels show "-", as when reading is switched off.
     void clearValueLabels();
-    // Closes the port and opens the channel of that driver index, the console's
-    // functions carrying on with a new device session; the messages still on
-    // their way to the old device are given up. Says what it did in the
-    // status bar. False when the channel could not be opened.
-    bool openChannel(int index, const QString &done = {});
-    // The same, saying so in a box when it fails.
-    void openChannelOrSay(int index, const QString &done);
-    void updateSessionActions();
-    QLabel *addStatusField(const QString &name, const QString &text = {});
-    void setUpToolBar();
     void keepWindows();
-    // The grid's and the chart's next export goes to the folder of this one.
-    void keepExportFolder(const QString &path);
 
     Ui_MainWindow *ui;
     VectorCAN can;
@@ -143,49 +114,24 @@ private:
     quint16 unstressedRaw2 = 0;
     quint16 stressedRaw1 = 0;
     quint16 stressedRaw2 = 0;
-    // Signed results in 16 bits. They start at 1, the neutral value the reset
-    // message writes, so that a save before any calibration never writes a
-    // zero divisor into the device.
-    quint16 sens1Mul = 1;
-    quint16 sens1Div = 1;
-    quint16 calMul = 1;
-    quint16 calDiv = 1;
+    // Neutral until computed, so that a save before any calibration never
+    // writes a zero divisor into the device.
+    quint16 sens1Mul = device::CalibrationFactors{}.sens1Mul;
+    quint16 sens1Div = device::CalibrationFactors{}.sens1Div;
+    quint16 calMul = device::CalibrationFactors{}.calMul;
+    quint16 calDiv = device::CalibrationFactors{}.calDiv;
     // When the factors were computed in this device session; invalid before.
     QDateTime factorsMeasuredAt;
     QPointer<QMessageBox> calibrationQuestion;
     QLabel *calibrationWarning = nullptr;
     app::TransferReport transfers{isotp};
-    // Whether the device answers the requests, in the status bar.
-    app::ReplyWatch replyWatch;
-    QLabel *deviceLabel = nullptr;
-    int tpRawState = TPRawIdle;
+    // The download's state, matrix and position; the timer paces its requests.
+    device::TouchpadDownload tpRaw;
     QTimer tpRawTimer;
-    QByteArray tpRawData;  // row-major, rows × columns
-    int tpRawRows = 0;
-    int tpRawCols = 0;
-    int tpRawRow = 0;      // position of the next byte expected
-    int tpRawCol = 0;
-    QElapsedTimer tpRawAnswered;   // since the last accepted reply, or the start
+    QElapsedTimer clock;           // the download's, from the window's start
     QElapsedTimer tpRawTitled;     // since the title last showed the progress
     QTimer tpRawRestartTimer;      // the pause after a download given up
-    // The bus in the status bar: frames lost, a bus gone.
-    QTimer busStatusTimer;
-    QLabel *lostLabel = nullptr;
-    QLabel *busLabel = nullptr;
-    // The channel last picked, open or not (-1: none), and its name.
-    int channelIndex = -1;
-    QString channelName;
-    app::Recorder recorder;
-    QLabel *recordingLabel = nullptr;
-    QAction *switchChannelAction = nullptr;
-    QAction *reconnectAction = nullptr;
-    QAction *startRecordingAction = nullptr;
-    QAction *stopRecordingAction = nullptr;
-    QAction *recordingAction = nullptr;  // the tool bar's switch
-    QAction *chartAction = nullptr;
+    app::Session *channelSession = nullptr;
+    app::DeviceData *deviceRecords = nullptr;
     app::KeptSettings *kept = nullptr;
-    app::CalibrationRecord calibrationRecord{app::CalibrationRecord::standardPath()};
-    // The last minute of pressure values while reading is on, for the chart.
-    PressureHistory pressureHistory;
-    PressureChart *pressureChart = nullptr;
 };

@@ -11,15 +11,6 @@
 
 #include <benchmark/benchmark.h>
 
-// The window's channel and download state, which only the window itself uses.
-class ConsoleBench
-{
-public:
-    static VectorCAN &can(MainWindow &window) { return window.can; }
-    static CanViewer &activity(MainWindow &window) { return *window.canWindow->findChild<CanViewer *>(); }
-    static int downloadState(const MainWindow &window) { return window.tpRawState; }
-};
-
 namespace {
 
 // Fewer than the console's receive queue holds, so that the driver drops none.
@@ -35,17 +26,18 @@ void receivePath(benchmark::State &state)
     tests::ScriptedConsole console;
     MainWindow &window = *console.window;
     window.findChild<QAbstractButton *>(QStringLiteral("showCANView"))->click();
-    VectorCAN &can = ConsoleBench::can(window);
+    CanViewer &activity = *tests::activityWindow()->findChild<CanViewer *>();
     const QByteArray data = QByteArray::fromHex("0102030405060708");
     quint32 next = 0;
     for (auto _ : state) {
         state.PauseTiming();
         if (identifiers > batch && next % identifiers == 0)
-            ConsoleBench::activity(window).clear();
+            activity.clear();
         for (int i = 0; i < batch; ++i)
             console.bus->inject(xl::receivedEvent(0x100000 + next++ % identifiers, true, data));
         state.ResumeTiming();
-        can.readMessages();
+        // The driver's notification wakes the console, which takes the whole batch.
+        QCoreApplication::processEvents();
     }
     state.SetItemsProcessed(state.iterations() * batch);
 }
@@ -93,17 +85,20 @@ void download(benchmark::State &state, int rows, int columns, bool paced)
     // A clock a second further on at every look finds every frame due at once.
     if (!paced)
         console.links[0]->pace().setClock([now = qint64(0)]() mutable { return now += 1'000'000'000; });
-    const MainWindow &window = *console.window;
-    auto *box = window.findChild<QGroupBox *>(QStringLiteral("readTPraw"));
-    for (auto _ : state) {
-        // Unchecked once the download runs, it goes on to its end and stops.
-        tests::toggle(box, true);
-        while (ConsoleBench::downloadState(window) != MainWindow::TPRawDownload)
+    auto *box = console.window->findChild<QGroupBox *>(QStringLiteral("readTPraw"));
+    // Ticked, the console asks for the next copy as soon as a download ends:
+    // one download lies between two copies.
+    int copies = 0;
+    QObject::connect(console.devices[0], &sim::KorvelDevice::snapshotTaken, [&copies] { ++copies; });
+    const auto waitForCopy = [&copies] {
+        for (const int next = copies + 1; copies < next;)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        tests::toggle(box, false);
-        while (ConsoleBench::downloadState(window) != MainWindow::TPRawIdle)
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
+    };
+    tests::toggle(box, true);
+    waitForCopy();
+    for (auto _ : state)
+        waitForCopy();
+    tests::toggle(box, false);
     // A matrix of n bytes takes n / 4 + 1 data exchanges, the last one closing it.
     const int exchanges = 1 + rows * columns / 4 + 1;
     state.counters["us_per_exchange"] = benchmark::Counter(

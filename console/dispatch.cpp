@@ -1,7 +1,9 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "protocol/deviceprotocol.h"
+#include "app/session.h"
+#include "device/dialogue.h"
+#include "device/pressure.h"
 #include "monitor/canwindow.h"
 
 void MainWindow::canReceive()
@@ -10,53 +12,33 @@ void MainWindow::canReceive()
     while (can.takeMessage(&msg)) {
         // The recording, the activity window and the transmitter see every
         // frame, also the ones the dispatch drops.
-        recorder.record(msg);
+        channelSession->record(msg);
         if (canWindow)
             canWindow->handleMsg(msg);
         isotp.handleFlowControl(msg);
 
-        if (!msg.extended || msg.id != protocol::responseId || msg.dlc != 8 || msg.data[0] != protocol::service)
+        if (!device::isReply(msg))
             continue;
-        replyWatch.replyReceived();
-        switch (msg.data[1]) {
-        case protocol::pressureValues:
-            handlePressureReply(msg.data);
-            break;
-        case protocol::touchpadHeader:
-            if (tpRawState == TPRawInit)
-                handleTPRawHeader(msg.data);
-            break;
-        case protocol::touchpadData:
-            // Late answers to a repeated request carry another position.
-            if (tpRawState == TPRawDownload && msg.data[2] == tpRawRow && msg.data[3] == tpRawCol)
-                handleTPRawData(msg.data);
-            break;
-        default:
-            break;
-        }
+        channelSession->replies().replyReceived();
+        if (const std::optional<device::PressureValues> values = device::pressureReply(msg))
+            handlePressureReply(*values);
+        else
+            handleTPRawReply(msg);
     }
 }
 
-void MainWindow::sendDeviceRequest(quint8 subCommand, quint8 row, quint8 column)
+// A lost request is covered by the next poll or resend. Only a request that
+// went out awaits an answer: without a channel the status bar says "kein
+// Kanal", not that the device is silent.
+void MainWindow::sendDeviceRequest(const VectorCAN::Message &request)
 {
-    VectorCAN::Message msg;
-    msg.id = protocol::requestId;
-    msg.extended = true;
-    msg.dlc = 8;
-    msg.data[0] = protocol::service;
-    msg.data[1] = subCommand;
-    msg.data[2] = row;
-    msg.data[3] = column;
-    // A lost request is covered by the next poll or resend. Only a request
-    // that went out awaits an answer: without a channel the status bar says
-    // "kein Kanal", not that the device is silent.
-    if (can.transmit(msg))
-        replyWatch.requestSent();
+    if (can.transmit(request))
+        channelSession->replies().requestSent();
 }
 
 void MainWindow::sendNMH()
 {
-    can.transmit(protocol::nmhId, true, quint8(protocol::nmhFrame.size()), protocol::nmhFrame.data());
+    can.transmit(device::nmhFrame());
 }
 
 void MainWindow::on_sendNMH_clicked()
@@ -69,5 +51,5 @@ void MainWindow::on_sendNMH_clicked()
 
 void MainWindow::on_activateTPDiag_clicked()
 {
-    transfers.send(QByteArray(protocol::activation.data(), int(protocol::activation.size())), tr("TP-Diagnose gesendet"));
+    transfers.send(device::activationMessage(), tr("TP-Diagnose gesendet"));
 }

@@ -1,10 +1,11 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/devicedata.h"
+#include "app/keptsettings.h"
+#include "app/session.h"
 #include "monitor/canwindow.h"
-#include "monitor/pressurechart.h"
 
-#include <QFileInfo>
 #include <QTimer>
 
 using Kept = app::KeptSettings;
@@ -15,14 +16,15 @@ void MainWindow::keepSettings(app::KeptSettings &settings)
 {
     kept = &settings;
     kept->restore(*this, Kept::Window::Main);
-    ui->touchview->setExportFolder(kept->folder(Kept::Folder::Exports));
+    channelSession->keepSettings(settings);
+    deviceRecords->keepSettings(settings);
     QTimer::singleShot(0, this, [this] {
         if (kept->wasOpen(Kept::Window::Activity) && !canWindow) {
             ui->showCANView->click();
             kept->restore(*canWindow, Kept::Window::Activity);
         }
         if (kept->wasOpen(Kept::Window::Chart))
-            showPressureChart();
+            deviceRecords->showPressureChart();
     });
 }
 
@@ -35,18 +37,6 @@ void MainWindow::keepWindows()
     kept->keepOpen(Kept::Window::Activity, canWindow != nullptr);
     if (canWindow)
         kept->keep(*canWindow, Kept::Window::Activity);
-    kept->keepOpen(Kept::Window::Chart, pressureChart && pressureChart->isVisible());
-    if (pressureChart)
-        kept->keep(*pressureChart, Kept::Window::Chart);
+    deviceRecords->keepWindows();
     kept->write();
-}
-
-void MainWindow::keepExportFolder(const QString &path)
-{
-    const QString folder = QFileInfo(path).absolutePath();
-    ui->touchview->setExportFolder(folder);
-    if (pressureChart)
-        pressureChart->setExportFolder(folder);
-    if (kept)
-        kept->keepFolderOf(Kept::Folder::Exports, path);
 }

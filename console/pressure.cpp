@@ -1,16 +1,14 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/devicedata.h"
+#include "app/session.h"
+#include "device/dialogue.h"
 #include "protocol/deviceprotocol.h"
 
 #include <QDateTime>
 #include <QLabel>
 #include <QMessageBox>
-#include <QStatusBar>
-#include <QtEndian>
-
-#include <cmath>
-#include <cstdlib>
 
 void MainWindow::on_readPressureSensors_clicked()
 {
@@ -29,29 +27,48 @@ void MainWindow::clearValueLabels()
         label->setText(tr("-"));
 }
 
+// Nothing measured on the device before may be written into the one the
+// port leads to now.
+void MainWindow::startDeviceSession()
+{
+    if (calibrationQuestion)
+        calibrationQuestion->done(QMessageBox::No);
+    isotp.abandon(tr("Kanal neu geöffnet"));
+    pressureCali = pressureRaw1 = pressureRaw2 = 0;
+    unstressedRaw1 = unstressedRaw2 = stressedRaw1 = stressedRaw2 = 0;
+    const device::CalibrationFactors neutral;
+    sens1Mul = neutral.sens1Mul;
+    sens1Div = neutral.sens1Div;
+    calMul = neutral.calMul;
+    calDiv = neutral.calDiv;
+    factorsMeasuredAt = {};
+    clearValueLabels();
+    calibrationWarning->hide();
+}
+
 void MainWindow::requestPressureSensorRawData()
 {
-    sendDeviceRequest(protocol::pressureValues);
+    sendDeviceRequest(device::request(protocol::pressureValues));
 }
 
 // Accepted whether reading is on or not.
-void MainWindow::handlePressureReply(const quint8 *data)
+void MainWindow::handlePressureReply(const device::PressureValues &values)
 {
-    pressureCali = qFromBigEndian<quint16>(data + 2);
-    pressureRaw1 = qFromBigEndian<quint16>(data + 4);
-    pressureRaw2 = qFromBigEndian<quint16>(data + 6);
+    pressureCali = values.cali;
+    pressureRaw1 = values.raw1;
+    pressureRaw2 = values.raw2;
     ui->pressure0->setText(QString::number(pressureCali));
     ui->pressure1->setText(QString::number(pressureRaw1));
     ui->pressure2->setText(QString::number(pressureRaw2));
     if (pressureTimer.isActive())
-        pressureHistory.append(pressureHistory.now(), pressureCali, pressureRaw1, pressureRaw2);
+        deviceRecords->history().append(deviceRecords->history().now(), pressureCali, pressureRaw1, pressureRaw2);
 }
 
 void MainWindow::on_pressureUnstressed_clicked()
 {
     unstressedRaw1 = pressureRaw1;
     unstressedRaw2 = pressureRaw2;
-    pressureHistory.mark(pressureHistory.now(), ui->pressureUnstressed->text());
+    deviceRecords->history().mark(deviceRecords->history().now(), ui->pressureUnstressed->text());
     computePressureCalibration();
 }
 
@@ -59,74 +76,23 @@ void MainWindow::on_pressureStressed_clicked()
 {
     stressedRaw1 = pressureRaw1;
     stressedRaw2 = pressureRaw2;
-    pressureHistory.mark(pressureHistory.now(), ui->pressureStressed->text());
+    deviceRecords->history().mark(deviceRecords->history().now(), ui->pressureStressed->text());
     computePressureCalibration();
 }
 
-namespace {
-
-bool fitsInByte(double value)
-{
-    return std::abs(std::trunc(value)) <= 255;
-}
-
-// The device takes each factor as one byte and never a zero.
-qint16 factor(double value)
-{
-    const auto truncated = qint16(std::trunc(value));
-    return truncated == 0 ? 1 : truncated;
-}
-
-} // namespace
-
-/*
- * Two-point calibration from the unloaded and the 5 N snapshots, d1 and d2
- * being the two sensors' deltas:
- *
- *   sens1Mul / sens1Div  ≈ d2 / d1           scales sensor 1 onto sensor 2
- *   calMul / calDiv      ≈ 200 · d2 / 5000   turns the sum into mN
- *
- * Both pairs are halved together until each term fits into a byte.
- */
 void MainWindow::computePressureCalibration()
 {
-    const int d1 = int(stressedRaw1) - int(unstressedRaw1);
-    const int d2 = int(stressedRaw2) - int(unstressedRaw2);
-
-    double x1 = d1;
-    double x2 = d2;
-    while (!fitsInByte(x1) || !fitsInByte(x2)) {
-        x1 /= 2;
-        x2 /= 2;
-    }
-    const qint16 divisor1 = factor(x1);
-    const qint16 multiplier1 = factor(x2);
-    sens1Div = quint16(divisor1);
-    sens1Mul = quint16(multiplier1);
-
-    double y1 = 5000;
-    double y2 = 200.0 * d2;
-    do {
-        y1 /= 2;
-        y2 /= 2;
-    } while (!fitsInByte(y1) || !fitsInByte(y2));
-    calDiv = quint16(factor(y1));
-    calMul = quint16(factor(y2));
-
-    qDebug("-> %f / %f  l/r", x1 * multiplier1 / divisor1, x2);
-    qDebug("-> %f / %f  cal (%d)", double(float(y1)), double(float(y2)), d2);
-
+    const device::CalibrationFactors factors = device::calibrate(unstressed(), stressed());
+    sens1Mul = factors.sens1Mul;
+    sens1Div = factors.sens1Div;
+    calMul = factors.calMul;
+    calDiv = factors.calDiv;
     ui->pressure3->setText(QString::number(sens1Mul));
     ui->pressure4->setText(QString::number(sens1Div));
     ui->pressure5->setText(QString::number(calMul));
     ui->pressure6->setText(QString::number(calDiv));
     factorsMeasuredAt = QDateTime::currentDateTime();
-    calibrationWarning->setVisible(calibrationLooksWrong());
-}
-
-bool MainWindow::calibrationLooksWrong() const
-{
-    return stressedRaw1 <= unstressedRaw1 || stressedRaw2 <= unstressedRaw2;
+    calibrationWarning->setVisible(device::calibrationLooksWrong(unstressed(), stressed()));
 }
 
 // Only factors measured on this device go into it, and only those the
@@ -138,7 +104,7 @@ void MainWindow::on_pressureCalibSave_clicked()
         return;
     }
     const bool hidden = ui->pressure3->text() == tr("-");
-    const bool suspicious = calibrationLooksWrong();
+    const bool suspicious = device::calibrationLooksWrong(unstressed(), stressed());
     if (hidden || suspicious)
         askBeforeSaving(hidden, suspicious);
     else
@@ -178,29 +144,23 @@ void MainWindow::askBeforeSaving(bool hidden, bool suspicious)
     calibrationQuestion->open();
 }
 
-// The low byte of each factor.
 void MainWindow::saveCalibration()
 {
-    const char factors[] = {char(sens1Mul), char(sens1Div), char(calMul), char(calDiv)};
-    sendCalibration(tr("speichern"), {sens1Mul, sens1Div, calMul, calDiv},
-                    protocol::bytes(protocol::calibrationHead).toByteArray() + QByteArray(factors, sizeof factors),
-                    tr("Kalibrierung gesendet"));
+    const device::CalibrationFactors factors{sens1Mul, sens1Div, calMul, calDiv};
+    sendCalibration(tr("speichern"), factors, device::calibrationMessage(factors), tr("Kalibrierung gesendet"));
 }
 
 void MainWindow::on_pressureReset_clicked()
 {
-    const QByteArray message = protocol::bytes(protocol::calibrationReset).toByteArray();
-    // The neutral factors are the message's last four bytes.
-    std::array<quint16, 4> factors;
-    for (int i = 0; i < 4; ++i)
-        factors[i] = quint8(message.at(message.size() - 4 + i));
-    sendCalibration(tr("zurücksetzen"), factors, message, tr("Kalibrierung zurückgesetzt"));
+    sendCalibration(tr("zurücksetzen"), device::resetFactors(), device::resetMessage(), tr("Kalibrierung zurückgesetzt"));
 }
 
-void MainWindow::sendCalibration(const QString &action, const std::array<quint16, 4> &factors, const QByteArray &message,
+void MainWindow::sendCalibration(const QString &action, const device::CalibrationFactors &factors, const QByteArray &message,
                                  const QString &what)
 {
-    calibrationRecord.add({QDateTime::currentDateTime(), channelName, action,
-                           {unstressedRaw1, unstressedRaw2, stressedRaw1, stressedRaw2}, factors, message});
-    transfers.send(message, tr("%1 (Faktoren %2/%3/%4/%5)").arg(what).arg(factors[0]).arg(factors[1]).arg(factors[2]).arg(factors[3]));
+    deviceRecords->calibrations().add({QDateTime::currentDateTime(), channelSession->channelName(), action,
+                                       {unstressedRaw1, unstressedRaw2, stressedRaw1, stressedRaw2},
+                                       {factors.sens1Mul, factors.sens1Div, factors.calMul, factors.calDiv}, message});
+    transfers.send(message, tr("%1 (Faktoren %2/%3/%4/%5)")
+                                .arg(what).arg(factors.sens1Mul).arg(factors.sens1Div).arg(factors.calMul).arg(factors.calDiv));
 }

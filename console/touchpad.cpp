@@ -1,20 +1,15 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "protocol/deviceprotocol.h"
+#include "app/statusfield.h"
+#include "device/dialogue.h"
 
-#include <QStatusBar>
-
-// The touchpad's raw matrix, fetched four bytes at a time. Unanswered
-// requests are resent every 50 ms (copy) or 30 ms (data) until an answer
-// comes, or for 2 s: a device that stays silent so long is given up on, and
+// The touchpad's raw matrix, paced by the window's timer: requests that go
+// unanswered are resent, and a device silent for too long is given up on and
 // asked again after a pause while the box is ticked, so that the download
 // picks up when it comes back.
 namespace {
-constexpr int copyResendMs = 50;
-constexpr int dataResendMs = 30;
-constexpr int giveUpMs = 2000;
-constexpr int restartPauseMs = 1000;
+using Download = device::TouchpadDownload;
 // The title follows the position, but a fast device must not cost a repaint
 // of the group box for every reply.
 constexpr int titleIntervalMs = 100;
@@ -23,103 +18,84 @@ constexpr int titleIntervalMs = 100;
 void MainWindow::on_readTPraw_clicked()
 {
     if (ui->readTPraw->isChecked()) {
-        if (tpRawState == TPRawIdle)
+        if (tpRaw.state() == Download::Idle)
             startTPRaw();
         return;
     }
     // Without an answer to the copy request there is nothing to finish: stop
     // asking. A download already running still runs to its end.
-    if (tpRawState == TPRawInit) {
+    if (tpRaw.stopAsking()) {
         tpRawTimer.stop();
-        tpRawState = TPRawIdle;
         updateTPRawTitle();
     }
 }
 
 void MainWindow::startTPRaw()
 {
-    tpRawState = TPRawInit;
-    // The progress title's clock runs on over the automatic restarts: a
-    // download shorter than its interval would otherwise never show one.
-    tpRawAnswered.start();
+    // The progress title's clock is not restarted: running on over the
+    // automatic restarts, it lets a download shorter than its interval show
+    // its progress too.
+    tpRaw.start(clock.elapsed());
     requestTPRawCopy();
-    tpRawTimer.start(copyResendMs);
+    tpRawTimer.start(tpRaw.resendIntervalMs());
     updateTPRawTitle();
 }
 
 // The pause after a download given up has passed.
 void MainWindow::restartTPRaw()
 {
-    if (ui->readTPraw->isChecked() && tpRawState == TPRawIdle)
+    if (ui->readTPraw->isChecked() && tpRaw.state() == Download::Idle)
         startTPRaw();
 }
 
 void MainWindow::giveUpTPRaw()
 {
-    tpRawState = TPRawIdle;
     tpRawTimer.stop();
     updateTPRawTitle();
     const bool again = ui->readTPraw->isChecked();
     if (again)
-        tpRawRestartTimer.start(restartPauseMs);
-    QString text = tr("Touchpad-Download abgebrochen: keine Antwort seit %1 s").arg(giveUpMs / 1000);
+        tpRawRestartTimer.start(Download::restartPauseMs);
+    QString text = tr("Touchpad-Download abgebrochen: keine Antwort seit %1 s").arg(Download::giveUpMs / 1000);
     if (again)
-        text += tr(", neuer Versuch in %1 s").arg(restartPauseMs / 1000);
-    ui->statusBar->showMessage(text, 10000);
+        text += tr(", neuer Versuch in %1 s").arg(Download::restartPauseMs / 1000);
+    app::warn(*ui->statusBar, text);
 }
 
 void MainWindow::requestTPRawCopy()
 {
-    sendDeviceRequest(protocol::touchpadHeader);
+    sendDeviceRequest(tpRaw.request());
 }
 
 void MainWindow::requestTPRawDownload()
 {
-    sendDeviceRequest(protocol::touchpadData, quint8(tpRawRow), quint8(tpRawCol));
+    sendDeviceRequest(tpRaw.request());
 }
 
-void MainWindow::handleTPRawHeader(const quint8 *data)
+void MainWindow::handleTPRawReply(const VectorCAN::Message &msg)
 {
-    tpRawRows = data[2];
-    tpRawCols = data[3];
-    tpRawData.resize(tpRawRows * tpRawCols);
-    tpRawRow = 0;
-    tpRawCol = 0;
-    tpRawState = TPRawDownload;
-    tpRawAnswered.start();
-    tpRawTimer.start(dataResendMs);
-    requestTPRawDownload();
-}
-
-// Completion shows only when a byte would land past the end, so a matrix that
-// ends on a frame's last byte takes one more exchange, for position (rows, 0).
-void MainWindow::handleTPRawData(const quint8 *data)
-{
-    for (int i = 4; i < 8; ++i) {
-        if (tpRawRow >= tpRawRows || tpRawCol >= tpRawCols) {
-            finishTPRaw();
-            return;
+    switch (tpRaw.accept(msg, clock.elapsed())) {
+    case Download::Answer::Ignored:
+        return;
+    case Download::Answer::Finished:
+        finishTPRaw();
+        return;
+    case Download::Answer::DataTaken:
+        if (tpRawTitled.hasExpired(titleIntervalMs)) {
+            tpRawTitled.start();
+            updateTPRawTitle();
         }
-        tpRawData[tpRawRow * tpRawCols + tpRawCol] = char(data[i]);
-        if (++tpRawCol == tpRawCols) {
-            ++tpRawRow;
-            tpRawCol = 0;
-        }
+        break;
+    case Download::Answer::HeaderTaken:
+        break;
     }
-    tpRawAnswered.start();
-    if (tpRawTitled.hasExpired(titleIntervalMs)) {
-        tpRawTitled.start();
-        updateTPRawTitle();
-    }
-    tpRawTimer.start(dataResendMs);
+    tpRawTimer.start(tpRaw.resendIntervalMs());
     requestTPRawDownload();
 }
 
 void MainWindow::finishTPRaw()
 {
-    tpRawState = TPRawIdle;
     tpRawTimer.stop();
-    ui->touchview->setData(tpRawRows, tpRawCols, tpRawData);
+    ui->touchview->setData(tpRaw.rows(), tpRaw.columns(), tpRaw.matrix());
     updateTPRawTitle();
     if (ui->readTPraw->isChecked())
         startTPRaw();
@@ -127,18 +103,14 @@ void MainWindow::finishTPRaw()
 
 void MainWindow::advanceTPRaw()
 {
-    if (tpRawState != TPRawIdle && tpRawAnswered.hasExpired(giveUpMs)) {
+    switch (tpRaw.advance(clock.elapsed())) {
+    case Download::Tick::GaveUp:
         giveUpTPRaw();
         return;
-    }
-    switch (tpRawState) {
-    case TPRawInit:
-        requestTPRawCopy();
+    case Download::Tick::Resend:
+        sendDeviceRequest(tpRaw.request());
         break;
-    case TPRawDownload:
-        requestTPRawDownload();
-        break;
-    default:
+    case Download::Tick::NotRunning:
         tpRawTimer.stop();
         break;
     }
@@ -147,21 +119,15 @@ void MainWindow::advanceTPRaw()
 
 void MainWindow::updateTPRawTitle()
 {
-    switch (tpRawState) {
-    case TPRawIdle:
+    switch (tpRaw.state()) {
+    case Download::Idle:
         ui->readTPraw->setTitle(tr("Touchpad - Rohdaten"));
         break;
-    case TPRawInit:
+    case Download::Init:
         ui->readTPraw->setTitle(tr("Touchpad - Rohdaten (init)"));
         break;
-    case TPRawDownload: {
-        // An empty matrix has nothing left to fetch, and the closing exchange
-        // for position (rows, 0) must not read above 100 %.
-        const int percent = tpRawRows == 0 ? 100 : qMin(100, 100 * (tpRawRow + 1) / tpRawRows);
-        ui->readTPraw->setTitle(tr("Touchpad - Rohdaten (%1%)").arg(percent));
-        break;
-    }
-    default:
+    case Download::Download:
+        ui->readTPraw->setTitle(tr("Touchpad - Rohdaten (%1%)").arg(tpRaw.percent()));
         break;
     }
 }

@@ -1,3 +1,4 @@
+#include "app/devicedata.h"
 #include "app/keptsettings.h"
 #include "monitor/canwindow.h"
 #include "monitor/pressurechart.h"
@@ -62,7 +63,7 @@ private slots:
             placed = console.window->geometry();
             if (activity)
                 console.window->findChild<QPushButton *>(QStringLiteral("showCANView"))->click();
-            QVERIFY(QMetaObject::invokeMethod(console.window.get(), "showPressureChart"));
+            console.window->deviceData().showPressureChart();
             auto *shownChart = console.window->findChild<PressureChart *>();
             shownChart->setGeometry(screen.right() + 2000, screen.bottom() + 1000, 640, 380);
             if (!chart)

@@ -1,7 +1,9 @@
 #include "app/calibrationrecord.h"
+#include "app/devicedata.h"
 #include "app/focusstyle.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
+#include "app/session.h"
 #include "monitor/canviewer.h"
 #include "monitor/canwindow.h"
 #include "monitor/pressurechart.h"
@@ -10,9 +12,10 @@
 #include "support/grid.h"
 #include "support/startconsole.h"
 #include "support/tracecapture.h"
+#include "touchview/touchview.h"
 #include "xl/busloss.h"
-#include "ui_mainwindow.h"
 
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QStyleOption>
@@ -38,7 +41,7 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
-    static Ui_MainWindow &ui(const tests::ScriptedConsole &console) { return *console.window->ui; }
+    static tests::Form ui(const tests::ScriptedConsole &console) { return tests::Form(*console.window); }
 
 private slots:
     // As the console sets it up under the C locale.
@@ -66,7 +69,7 @@ private slots:
 
         tests::ScriptedConsole console({QStringLiteral("LIN 1 (no CAN)"), QStringLiteral("CAN 1")});
         const auto shown = [&](const char *name) {
-            QMetaObject::invokeMethod(console.window.get(), "updateBusStatus");
+            console.window->session().updateBusStatus();
             const auto *label = console.window->findChild<QLabel *>(QLatin1String(name));
             return label->isHidden() ? QStringLiteral("hidden") : label->text();
         };
@@ -158,8 +161,8 @@ private slots:
         QCOMPARE(console.messageBox, QStringLiteral("CAN Fehler|Konnte CAN Kanal nicht aktivieren!"));
         QVERIFY(QMetaObject::invokeMethod(console.window.get(), "requestPressureSensorRawData"));
         QThread::msleep(app::ReplyWatch::silenceMs + 50);
-        QVERIFY(QMetaObject::invokeMethod(&console.window->replyWatch, "check"));
-        QVERIFY(!console.window->replyWatch.isSilent());
+        console.window->session().replies().check();
+        QVERIFY(!console.window->session().replies().isSilent());
     }
 
     // Every frame reaches the activity window; only device replies reach the
@@ -189,7 +192,7 @@ private slots:
         console.receive(data, id, extended);
         QCOMPARE((QStringList{ui(console).pressure0->text(), ui(console).pressure1->text(), ui(console).pressure2->text()}
                       .join(QLatin1Char('|'))), labels);
-        auto *list = console.window->canWindow->findChild<CanViewer *>();
+        auto *list = tests::activityWindow()->findChild<CanViewer *>();
         QVERIFY(QMetaObject::invokeMethod(list, "updateList"));
         QCOMPARE(list->topLevelItemCount(), 1);
     }
@@ -206,9 +209,7 @@ private slots:
         ui(console).pressureCalibSave->click();
         QCOMPARE(ui(console).statusBar->currentMessage(),
                  QStringLiteral("Keine Faktoren gemessen: erst „unbelastet“ und „belastet mit 5N“ drücken"));
-        QCOMPARE(console.window->nmhTimer.interval(), 100);
-        QCOMPARE(console.window->pressureTimer.interval(), 50);
-        QVERIFY(console.window->nmhTimer.isActive() && console.sent().isEmpty() && !console.window->findChild<QMessageBox *>());
+        QVERIFY(console.sent().isEmpty() && !console.window->findChild<QMessageBox *>());
         QVERIFY(QMetaObject::invokeMethod(console.window.get(), "sendNMH"));
         QVERIFY(QMetaObject::invokeMethod(console.window.get(), "requestPressureSensorRawData"));
         ui(console).activateTPDiag->click();
@@ -222,7 +223,8 @@ private slots:
 
         ui(console).sendNMH->click();
         tests::toggle(ui(console).readPressureSensors, false);
-        QVERIFY(!console.window->nmhTimer.isActive() && !console.window->pressureTimer.isActive());
+        QTest::qWait(300);  // long enough for a few of each
+        QCOMPARE(console.sent(), QStringList());
         for (const QLabel *label : ui(console).readPressureSensors->findChildren<QLabel *>(QRegularExpression("pressure")))
             QCOMPARE(label->text(), QStringLiteral("-"));
         tests::toggle(ui(console).readPressureSensors, true);
@@ -309,9 +311,11 @@ private slots:
         if (!c.reply.isEmpty())
             console.receive(c.reply, 0x17FAF073);
         const bool continued = c.reply.startsWith(QLatin1String("30"));
+        // The rest goes out on the transmitter's timer; the polling's requests are not this message.
+        QStringList sent = console.sent();
         if (continued)
-            QVERIFY(QMetaObject::invokeMethod(&console.window->isotp, "tick"));
-        QCOMPARE(console.sent(), (QStringList{"17f873f0: 100a" + c.message.left(12),
+            QTRY_VERIFY((sent += console.sent(), sent.filter("17f873f0: 21").size() == 1));
+        QCOMPARE(sent.filter("17f873f0"), (QStringList{"17f873f0: 100a" + c.message.left(12),
                                               "17f873f0: 21" + c.message.mid(12) + "aaaaaa"}.mid(0, continued ? 2 : 1)));
         QCOMPARE((QStringList{ui(console).pressure3->text(), ui(console).pressure4->text(),
                               ui(console).pressure5->text(), ui(console).pressure6->text()}.join('|')), c.factors);
@@ -328,17 +332,17 @@ private slots:
     }
 
     // Steps: check, uncheck, tick (the resend timer fires), rx <reply>,
-    // sent <request>|none, title <suffix>, timer <ms>|off, shown <rows>x<columns> <bytes>,
+    // sent <request>|none, title <suffix>, shown <rows>x<columns> <bytes>,
     // sleep <ms> (time passes, no timer fires), restart (the pause after giving up ends).
     void shouldDownloadTouchpadMatrix_data()
     {
         QTest::addColumn<QStringList>("steps");
 
         QTest::newRow("2 x 3, late and duplicate replies ignored, restart") << QStringList{
-            "check", "sent 2002", "title  (init)", "timer 50", "tick", "sent 2002", "rx 20020203",
-            "sent 20030000", "timer 30", "tick", "sent 20030000", "title  (50%)", "rx 2003000001020304",
+            "check", "sent 2002", "title  (init)", "tick", "sent 2002", "rx 20020203",
+            "sent 20030000", "tick", "sent 20030000", "title  (50%)", "rx 2003000001020304",
             "sent 20030101", "rx 2003000001020304", "rx 2003000405060708", "sent none", "rx 200301010506eeee",
-            "shown 2x3 010203040506", "sent 2002", "title  (init)", "timer 50"};
+            "shown 2x3 010203040506", "sent 2002", "title  (init)"};
         QTest::newRow("2 x 2 needs the closing exchange") << QStringList{
             "check", "rx 20020202", "rx 2003000001020304", "sent 2002", "sent 20030000", "sent 20030200",
             "tick", "title  (100%)", "rx 20030200eeeeeeee", "shown 2x2 01020304"};
@@ -347,13 +351,13 @@ private slots:
         QTest::newRow("0 rows") << QStringList{
             "check", "rx 20020005", "tick", "title  (100%)", "rx 20030000eeeeeeee", "shown 0x5 "};
         QTest::newRow("unchecked while waiting for the header") << QStringList{
-            "check", "uncheck", "title ", "timer off", "rx 20020203", "sent 2002", "sent none"};
+            "check", "uncheck", "title ", "rx 20020203", "sent 2002", "sent none"};
         QTest::newRow("title follows the position") << QStringList{
             "check", "rx 20020303", "sleep 150", "rx 2003000001020304", "title  (66%)"};
         QTest::newRow("given up after 2 s, asked again after a pause") << QStringList{
             "check", "rx 20020303", "sent 2002", "sent 20030000", "sleep 1500", "tick", "sent 20030000",
             "rx 2003000001020304", "sent 20030101", "sleep 1500", "tick", "sent 20030101", "sleep 600", "tick",
-            "sent none", "title ", "timer off", "restart", "sent 2002", "title  (init)", "timer 50"};
+            "sent none", "title ", "restart", "sent 2002", "title  (init)"};
         QTest::newRow("given up unticked, nothing more") << QStringList{
             "check", "rx 20020303", "uncheck", "sleep 2100", "tick", "title ", "restart", "sent 2002",
             "sent 20030000", "sent none"};
@@ -364,7 +368,6 @@ private slots:
         QFETCH(QStringList, steps);
 
         tests::ScriptedConsole console;
-        const MainWindow &shown = *console.window;
         QStringList sent;
         for (const QString &step : steps) {
             const QString verb = step.section(' ', 0, 0);
@@ -377,7 +380,6 @@ private slots:
             } else if (verb == "sleep") {
                 QThread::msleep(arg.toULong());
             } else if (verb == "restart") {
-                QVERIFY(shown.tpRawRestartTimer.isActive() == ui(console).readTPraw->isChecked());
                 QVERIFY(QMetaObject::invokeMethod(console.window.get(), "restartTPRaw"));
             } else if (verb == "rx") {
                 console.receive(arg.leftJustified(16, '0'));
@@ -386,8 +388,6 @@ private slots:
                          arg == "none" ? arg : "1bff8300: " + arg.leftJustified(16, '0'));
             } else if (verb == "title") {
                 QCOMPARE(ui(console).readTPraw->title(), "Touchpad - Rohdaten" + step.mid(6));
-            } else if (verb == "timer") {
-                QCOMPARE(shown.tpRawTimer.isActive() ? QString::number(shown.tpRawTimer.interval()) : "off", arg);
             } else if (verb == "shown") {
                 const QStringList size = arg.section(' ', 0, 0).split('x');
                 const QByteArray values = QByteArray::fromHex(arg.section(' ', 1).toLatin1());
@@ -423,9 +423,11 @@ private slots:
         console.devices[0]->setMatrixSize(20, 20);
         MainWindow &window = *console.window;
         const QLabel *deviceState = window.findChild<QLabel *>(QStringLiteral("deviceState"));
-        tests::toggle(window.ui->readPressureSensors, true);
-        tests::toggle(window.ui->readTPraw, true);
-        QTRY_VERIFY(window.tpRawState == MainWindow::TPRawDownload && window.tpRawRow >= 2);
+        tests::toggle(tests::Form(window).readPressureSensors, true);
+        tests::toggle(tests::Form(window).readTPraw, true);
+        QGroupBox *box = tests::Form(window).readTPraw;
+        const QRegularExpression downloading(QStringLiteral("\\((\\d+)%\\)"));
+        QTRY_VERIFY(downloading.match(box->title()).captured(1).toInt() >= 15);
 
         console.links[0]->setIncomingDropRate(1);
         QElapsedTimer silence;
@@ -433,9 +435,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(deviceState->isVisible(), 1500);
         QVERIFY(silence.elapsed() >= app::ReplyWatch::silenceMs);
         QCOMPARE(deviceState->text(), QStringLiteral("Gerät antwortet nicht"));
-        QTRY_COMPARE_WITH_TIMEOUT(window.tpRawState, int(MainWindow::TPRawIdle), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(box->title(), QStringLiteral("Touchpad - Rohdaten"), 3000);
         QVERIFY(silence.elapsed() >= 2000);
-        QCOMPARE(window.ui->statusBar->currentMessage(),
+        QCOMPARE(tests::Form(window).statusBar->currentMessage(),
                  QStringLiteral("Touchpad-Download abgebrochen: keine Antwort seit 2 s, neuer Versuch in 1 s"));
 
         QSignalSpy copies(console.devices[0], &sim::KorvelDevice::snapshotTaken);
@@ -444,10 +446,10 @@ private slots:
         // The copy after the pause, then the next one, asked for once that download ended.
         QTRY_VERIFY_WITH_TIMEOUT(copies.size() >= 2, 10000);
         // Unticked while it runs, the download goes on to its end.
-        QTRY_COMPARE(window.tpRawState, int(MainWindow::TPRawDownload));
-        tests::toggle(window.ui->readTPraw, false);
-        QTRY_COMPARE(window.tpRawState, int(MainWindow::TPRawIdle));
-        QVERIFY(tests::showsMatrix(*window.ui->touchview, 20, 20, console.devices[0]->snapshot()));
+        QTRY_VERIFY(downloading.match(box->title()).hasMatch());
+        tests::toggle(tests::Form(window).readTPraw, false);
+        QTRY_COMPARE(box->title(), QStringLiteral("Touchpad - Rohdaten"));
+        QVERIFY(tests::showsMatrix(*tests::Form(window).touchview, 20, 20, console.devices[0]->snapshot()));
     }
 
     // The button opens and closes the activity window; closing the window
@@ -457,19 +459,19 @@ private slots:
         tests::ScriptedConsole console;
         QPushButton *button = ui(console).showCANView;
         button->click();
-        QVERIFY(console.window->canWindow->isVisible());
+        QVERIFY(tests::activityWindow()->isVisible());
         button->click();
-        QVERIFY(!console.window->canWindow);
+        QVERIFY(!tests::activityWindow());
         button->click();
-        console.window->canWindow->close();
+        tests::activityWindow()->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!console.window->canWindow && !button->isChecked());
+        QVERIFY(!tests::activityWindow() && !button->isChecked());
 
         // The activity window and the pressure chart go with the console.
         button->click();
-        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "showPressureChart"));
+        console.window->deviceData().showPressureChart();
         console.window->close();
-        QVERIFY(!console.window->canWindow && !console.window->pressureChart->isVisible());
+        QVERIFY(!tests::activityWindow() && !console.window->deviceData().chart()->isVisible());
     }
 
     // Last, as it stays for the process: Qt's own buttons speak German.

@@ -1,7 +1,9 @@
+#include "app/keptsettings.h"
 #include "app/mainwindow.h"
+#include "app/session.h"
+#include "monitor/canwindow.h"
 #include "sim/korveldevice.h"
 #include "support/startconsole.h"
-#include "ui_mainwindow.h"
 
 #include <QFileDialog>
 #include <QListWidget>
@@ -15,6 +17,13 @@
 class TestSession : public QObject
 {
     Q_OBJECT
+
+    // The download's percentage in the box's title; -1 while none runs.
+    static int progress(const tests::Form &ui)
+    {
+        const QRegularExpressionMatch percent = QRegularExpression(QStringLiteral("\\((\\d+)%\\)")).match(ui.readTPraw->title());
+        return percent.hasMatch() ? percent.captured(1).toInt() : -1;
+    }
 
 private slots:
     // NMH, polling and the activity window carry on; a calibration still
@@ -38,43 +47,55 @@ private slots:
 
         tests::ScriptedConsole console({QStringLiteral("virtualcan can0"), QStringLiteral("virtualcan can1")});
         MainWindow &window = *console.window;
-        window.ui->sendNMH->click();
-        tests::toggle(window.ui->readPressureSensors, true);
-        window.ui->showCANView->click();
+        const tests::Form ui(window);
+        ui.sendNMH->click();
+        tests::toggle(ui.readPressureSensors, true);
+        ui.showCANView->click();
         console.receive(QStringLiteral("2001000003e803e8"));
-        window.ui->pressureUnstressed->click();
+        ui.pressureUnstressed->click();
         console.receive(QStringLiteral("2001000007d00708"));
-        window.ui->pressureStressed->click();
-        window.ui->pressureCalibSave->click();  // ten bytes: waits for the flow control
+        ui.pressureStressed->click();
+        ui.pressureCalibSave->click();  // ten bytes: waits for the flow control
 
         QTimer::singleShot(0, [row] {
             tests::answerModal(row >= 0 ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel, nullptr,
                                QStringLiteral("virtualcan can%1").arg(row));
         });
-        QVERIFY(QMetaObject::invokeMethod(&window, row == -2 ? "reconnect" : "switchChannel"));
+        if (row == -2)
+            window.session().reconnect();
+        else
+            window.session().switchChannel();
         QCOMPARE(window.findChild<QLabel *>(QStringLiteral("busState"))->text(),
                  QStringLiteral("virtualcan can%1 · verbunden").arg(bus));
-        QCOMPARE(window.ui->statusBar->currentMessage(),
+        QCOMPARE(ui.statusBar->currentMessage(),
                  "Kalibrierung gesendet (Faktoren 200/250/156/4)"
                      + QString(row == -1 ? "" : ": abgebrochen: Kanal neu geöffnet"));
-        QCOMPARE(window.ui->pressure3->text(), row == -1 ? "200" : "-");
-        QVERIFY(window.nmhTimer.isActive() && window.pressureTimer.isActive() && window.canWindow);
+        QCOMPARE(ui.pressure3->text(), row == -1 ? "200" : "-");
+        QVERIFY(tests::activityWindow());
 
         console.sent();  // what went out before, on the first bus
         QVERIFY(QMetaObject::invokeMethod(&window, "sendNMH"));
         QVERIFY(QMetaObject::invokeMethod(&window, "requestPressureSensorRawData"));
-        window.ui->pressureCalibSave->click();  // on the old port, it waits behind the first
+        ui.pressureCalibSave->click();  // on the old port, it waits behind the first
         QVERIFY(!window.findChild<QMessageBox *>());
         console.receive(QStringLiteral("3000000000000000"), 0x17FAF073);  // granted to none on a new one
         QCOMPARE(console.buses[bus]->written.size(), 2);
         QCOMPARE(console.buses[1 - bus]->written.size(), 0);
+        // Both still run on their own, on the bus now open.
+        const auto sentTo = [&](quint32 id) {
+            return std::any_of(console.buses[bus]->written.cbegin(), console.buses[bus]->written.cend(), [id](const QByteArray &frame) {
+                return (reinterpret_cast<const XlEvent *>(frame.constData())->id & ~XL_CAN_EXT_MSG_ID) == id;
+            });
+        };
+        console.buses[bus]->written.clear();
+        QTRY_VERIFY(sentTo(0x1b000073) && sentTo(0x1bff8300));
     }
 
     // Without a channel ever picked there is none to reconnect.
     void shouldReconnectOnlyAChannelPicked()
     {
         tests::ScriptedConsole console({QStringLiteral("virtualcan can0")}, QDialogButtonBox::Cancel);
-        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "reconnect"));
+        console.window->session().reconnect();
         QCOMPARE(console.window->findChild<QLabel *>(QStringLiteral("busState"))->text(), QStringLiteral("kein Kanal"));
     }
 
@@ -87,18 +108,19 @@ private slots:
         for (sim::KorvelDevice *device : std::as_const(console.devices))
             device->setMatrixSize(20, 20);
         MainWindow &window = *console.window;
+        const tests::Form ui(window);
         QSignalSpy copies(console.devices[1], &sim::KorvelDevice::snapshotTaken);
-        tests::toggle(window.ui->readTPraw, true);
-        QVERIFY(QTest::qWaitFor([&] { return window.tpRawRow >= 3; }, 10000));
+        tests::toggle(ui.readTPraw, true);
+        QVERIFY(QTest::qWaitFor([&] { return progress(ui) >= 20; }, 10000));
 
         QTimer::singleShot(0, [] {  // both are named alike: the second row
             QApplication::activeModalWidget()->findChild<QListWidget *>(QStringLiteral("channels"))->setCurrentRow(1);
             tests::answerModal(QDialogButtonBox::Ok);
         });
-        QVERIFY(QMetaObject::invokeMethod(&window, "switchChannel"));
-        QVERIFY(window.tpRawState == MainWindow::TPRawDownload && window.tpRawRow >= 3 && copies.isEmpty());
-        tests::toggle(window.ui->readPressureSensors, true);
-        window.ui->pressureReset->click();  // ten bytes: the device's flow control lets the rest go
+        window.session().switchChannel();
+        QVERIFY(progress(ui) >= 20 && copies.isEmpty());
+        tests::toggle(ui.readPressureSensors, true);
+        ui.pressureReset->click();  // ten bytes: the device's flow control lets the rest go
         QTRY_COMPARE(console.devices[1]->receivedMessages(), (QList<QByteArray>{QByteArray::fromHex("c8021110ff0001010101")}));
         QVERIFY(QTest::qWaitFor([&] { return !copies.isEmpty(); }, 10000));
     }
@@ -124,8 +146,9 @@ private slots:
         const QString path = device.isEmpty() ? dir.filePath(QStringLiteral("session.log")) : device;
         tests::ScriptedConsole console({QStringLiteral("virtualcan can0")});
         MainWindow &window = *console.window;
+        app::Session &session = window.session();
         QString error;
-        QVERIFY(window.startRecording(path, &error));
+        QVERIFY(session.startRecording(path, &error));
         console.receive(QStringLiteral("2001000000000000"));
         console.receive(QString(), 0x123, false);
         QVERIFY(QMetaObject::invokeMethod(&window, "sendNMH"));
@@ -133,14 +156,14 @@ private slots:
         if (!failure.isEmpty()) {
             if (device.isEmpty())
                 QVERIFY(QFile::remove(path));
-            window.recorder.flush();
+            session.recording().flush();
             const auto *box = window.findChild<QMessageBox *>();
             QVERIFY(box && box->isVisible());
             QCOMPARE(box->text(), QStringLiteral("Die Aufzeichnung in %1 wurde abgebrochen: %2").arg(path, failure));
-            QVERIFY(!window.recorder.isRecording() && window.startRecordingAction->isEnabled());
+            QVERIFY(!session.recording().isRecording() && tests::Form(window).action("Aufzeichnung &starten…")->isEnabled());
             return;
         }
-        QVERIFY(QMetaObject::invokeMethod(&window, "updateBusStatus"));
+        session.updateBusStatus();
         QCOMPARE(window.findChild<QLabel *>(QStringLiteral("recording"))->text(), QStringLiteral("Aufzeichnung: 4 Frames"));
         // The recording ends with the console, as on a signal: what it holds is written out.
         console.window.reset();
@@ -182,7 +205,12 @@ private slots:
         connect(&answering, &QTimer::timeout, [&] {
             if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
                 folder = dialog->directory().absolutePath();
-                dialog->selectFile(typed);
+                // The folder's listing, read in a thread, may select the proposed name
+                // again: Save only once the typed one stands.
+                if (!typed.isEmpty() && dialog->selectedFiles().value(0) != dir.filePath(written)) {
+                    dialog->selectFile(typed);
+                    return;
+                }
             }
             tests::answerModal(typed.isEmpty() ? QDialogButtonBox::Cancel : QDialogButtonBox::Save, &box);
         });
@@ -192,17 +220,17 @@ private slots:
         QCOMPARE(folder, dir.path());
         QCOMPARE(box, QString());
         if (typed.isEmpty()) {
-            QVERIFY(!console.window->recorder.isRecording() && !toolBar->actions().constFirst()->isChecked());
+            QVERIFY(!console.window->session().recording().isRecording() && !toolBar->actions().constFirst()->isChecked());
             return;
         }
-        QCOMPARE(console.window->recorder.path(), dir.filePath(written));
+        QCOMPARE(console.window->session().recording().path(), dir.filePath(written));
         QVERIFY(toolBar->actions().constFirst()->isChecked());
         QVERIFY(QMetaObject::invokeMethod(console.window.get(), "sendNMH"));
         console.window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(console.window.get()));
         QTest::keyClick(console.window.get(), Qt::Key_R, Qt::ControlModifier);
-        QVERIFY(!console.window->recorder.isRecording() && !toolBar->actions().constFirst()->isChecked());
-        QCOMPARE(console.window->ui->statusBar->currentMessage(), "Aufzeichnung beendet: " + dir.filePath(written) + ", 1 Frames");
+        QVERIFY(!console.window->session().recording().isRecording() && !toolBar->actions().constFirst()->isChecked());
+        QCOMPARE(tests::Form(*console.window).statusBar->currentMessage(), "Aufzeichnung beendet: " + dir.filePath(written) + ", 1 Frames");
     }
 };
 

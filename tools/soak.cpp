@@ -1,6 +1,7 @@
 #include "protocol/deviceprotocol.h"
 #include "tests/support/startconsole.h"
 #include "xl/virtualcanaddress.h"
+#include "app/session.h"
 #include "app/systemdriver.h"
 
 #include <QApplication>
@@ -176,7 +177,7 @@ int main(int argc, char *argv[])
     QTemporaryDir recordingDir;
     const QString recording = recordingDir.filePath(QStringLiteral("soak.log"));
     QString recordingError;
-    if (record && !console->startRecording(recording, &recordingError)) {
+    if (record && !console->session().startRecording(recording, &recordingError)) {
         std::fprintf(stderr, "korvel-soak: cannot record: %s\n", qPrintable(recordingError));
         return 1;
     }

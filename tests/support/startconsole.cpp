@@ -1,6 +1,9 @@
 #include "startconsole.h"
 
+#include "app/calibrationrecord.h"
+#include "monitor/canwindow.h"
 #include "sim/simulatorchannel.h"
+#include "touchview/touchview.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,6 +14,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstddef>
 
 namespace tests {
@@ -53,6 +57,54 @@ void toggle(QGroupBox *box, bool on)
 {
     box->setChecked(on);
     emit box->clicked(on);
+}
+
+namespace {
+template <class T>
+T *named(const MainWindow &window, const char *name)
+{
+    return window.findChild<T *>(QLatin1String(name));
+}
+} // namespace
+
+Form::Form(const MainWindow &window)
+    : showCANView(named<QPushButton>(window, "showCANView"))
+    , sendNMH(named<QPushButton>(window, "sendNMH"))
+    , activateTPDiag(named<QPushButton>(window, "activateTPDiag"))
+    , readTPraw(named<QGroupBox>(window, "readTPraw"))
+    , readPressureSensors(named<QGroupBox>(window, "readPressureSensors"))
+    , touchview(named<Touchview>(window, "touchview"))
+    , pressure0(named<QLabel>(window, "pressure0"))
+    , pressure1(named<QLabel>(window, "pressure1"))
+    , pressure2(named<QLabel>(window, "pressure2"))
+    , pressure3(named<QLabel>(window, "pressure3"))
+    , pressure4(named<QLabel>(window, "pressure4"))
+    , pressure5(named<QLabel>(window, "pressure5"))
+    , pressure6(named<QLabel>(window, "pressure6"))
+    , pressureReset(named<QPushButton>(window, "pressureReset"))
+    , pressureUnstressed(named<QPushButton>(window, "pressureUnstressed"))
+    , pressureStressed(named<QPushButton>(window, "pressureStressed"))
+    , pressureCalibSave(named<QPushButton>(window, "pressureCalibSave"))
+    , statusBar(named<QStatusBar>(window, "statusBar"))
+    , mainToolBar(named<QToolBar>(window, "mainToolBar"))
+    , window(window)
+{
+}
+
+QAction *Form::action(const QString &text) const
+{
+    const QList<QAction *> actions = window.findChildren<QAction *>();
+    const auto found = std::find_if(actions.begin(), actions.end(), [&](const QAction *a) { return a->text() == text; });
+    return found == actions.end() ? nullptr : *found;
+}
+
+CANWindow *activityWindow()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *activity = qobject_cast<CANWindow *>(window))
+            return activity;
+    }
+    return nullptr;
 }
 
 ScriptedConsole::ScriptedConsole(const QStringList &channels, QDialogButtonBox::StandardButton answer)

@@ -5,9 +5,16 @@
 
 #include <QDialogButtonBox>
 #include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QString>
+#include <QToolBar>
 
 #include <memory>
+
+class CANWindow;
+class Touchview;
 
 namespace sim {
 class FaultyLink;
@@ -29,6 +36,28 @@ std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer
 
 // A click on a checkable group box's check box, into the given state.
 void toggle(QGroupBox *box, bool on);
+
+// The window's form as the user finds it, each widget by its name.
+struct Form
+{
+    explicit Form(const MainWindow &window);
+
+    QPushButton *showCANView, *sendNMH, *activateTPDiag;
+    QGroupBox *readTPraw, *readPressureSensors;
+    Touchview *touchview;
+    QLabel *pressure0, *pressure1, *pressure2, *pressure3, *pressure4, *pressure5, *pressure6;
+    QPushButton *pressureReset, *pressureUnstressed, *pressureStressed, *pressureCalibSave;
+    QStatusBar *statusBar;
+    QToolBar *mainToolBar;
+    // The menu entry of that text, "&" included.
+    QAction *action(const QString &text) const;
+
+private:
+    const MainWindow &window;
+};
+
+// The activity window while one is open.
+CANWindow *activityWindow();
 
 // The console on a scripted driver whose channels are named in the list, the
 // first CAN-capable one its bus; a name ending in "(no CAN)" is a channel that
