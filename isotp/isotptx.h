@@ -34,6 +34,12 @@ public:
     // for that reason.
     void abandon(const QString &reason);
 
+    // What the transmitter does now; the pace of its timer while it runs
+    // (-1: stopped); the messages waiting behind the current one.
+    State status() const { return State(state); }
+    int pace() const { return timer.isActive() ? timer.interval() : -1; }
+    int waiting() const { return int(pending.size()); }
+
 signals:
     // The last frame of the message went out.
     void transferSent(const QByteArray &message);
@@ -46,8 +52,6 @@ private slots:
     void tick();
 
 private:
-    friend class TestISOTPTX;
-
     void startMessage(const QByteArray &message);
     void sendFirstFrame();
     void sendConsecutiveFrame();

@@ -138,16 +138,16 @@ private slots:
         });
         run(rig, t.script);
         QCOMPARE(frames(rig), t.sent);
-        QString state = L{"idle", "first FC", "sending", "block FC"}.value(rig.tx.state, "bad state");
-        if (rig.tx.state != ISOTPTX::Idle)
-            state += rig.tx.timer.isActive() ? QString(" %1 ms").arg(rig.tx.timer.interval()) : QString(" stopped");
+        QString state = L{"idle", "first FC", "sending", "block FC"}.value(rig.tx.status(), "bad state");
+        if (rig.tx.status() != ISOTPTX::Idle)
+            state += rig.tx.pace() >= 0 ? QString(" %1 ms").arg(rig.tx.pace()) : QString(" stopped");
         if (!rig.abandoned.isEmpty())
             state += ", abandoned: " + rig.abandoned.join(", ");
         QCOMPARE(state, t.status);
         if (t.status == idle) {  // nothing left, and the timer stopped after one more tick at the latest
-            QVERIFY(rig.tx.pending.isEmpty());
+            QCOMPARE(rig.tx.waiting(), 0);
             run(rig, {"tick"});
-            QVERIFY(!rig.tx.timer.isActive());
+            QCOMPARE(rig.tx.pace(), -1);
             QCOMPARE(frames(rig), L());
         }
     }
