@@ -5,6 +5,7 @@
 #include "app/statusfield.h"
 #include "app/systemdriver.h"
 #include "channeldialog/canchannelselectdlg.h"
+#include "protocol/deviceprotocol.h"
 #include "xl/busloss.h"
 
 #include <QAction>
@@ -24,7 +25,6 @@ namespace app {
 
 namespace {
 constexpr int busStatusIntervalMs = 1000;
-constexpr unsigned bitRate = 500000;
 
 // The reasons the driver knows, in the console's words; any other as the system gave it.
 QString lossText(const QString &reason)
@@ -131,7 +131,7 @@ bool Session::openChannel(int index, const QString &done)
             channel = entry.name;
     }
     recorder.setInterface(channel);
-    const bool open = can.open(index, bitRate, QStringLiteral("KORVEL-Console"));
+    const bool open = can.open(index, protocol::bitRate, QStringLiteral("KORVEL-Console"));
     if (open && !done.isEmpty())
         confirm(done);
     // Said after the channel, so that a calibration given up is not hidden by it.

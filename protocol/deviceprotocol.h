@@ -34,6 +34,9 @@
  */
 namespace protocol {
 
+// The device's bus, in bit/s.
+constexpr unsigned bitRate = 500000;
+
 constexpr quint32 nmhId = 0x1B000073;
 constexpr quint32 requestId = 0x1BFF8300;   // console to device
 constexpr quint32 responseId = 0x1BFF8301;  // device to console
