@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/calibrationwriter.h"
 #include "app/devicedata.h"
 #include "app/session.h"
 #include "app/statusfield.h"
@@ -10,7 +11,6 @@
 #include "monitor/pressurechart.h"
 
 #include <QCloseEvent>
-#include <QLabel>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -48,13 +48,10 @@ void MainWindow::setUp()
     connect(&tpRawRestartTimer, &QTimer::timeout, this, &MainWindow::restartTPRaw);
     // A message the device never got must not pass for written.
     connect(&transfers, &app::TransferReport::report, this, &MainWindow::confirm);
-    // Beside the factors it is about, as far as the status bar goes.
-    calibrationWarning = app::addStatusField(*ui->statusBar, QStringLiteral("calibrationWarning"),
-                                             tr("Achtung: Last hat die Sensorwerte nicht erhöht"));
-    calibrationWarning->hide();
     channelSession = new app::Session(can, *this);
-    connect(channelSession, &app::Session::deviceSessionStarted, this, &MainWindow::startDeviceSession);
     deviceRecords = new app::DeviceData(*this, *ui->mainToolBar, *ui->touchview, isotp);
+    calibration = new app::CalibrationWriter(*this, transfers, deviceRecords->calibrations(), *channelSession);
+    connect(channelSession, &app::Session::deviceSessionStarted, this, &MainWindow::startDeviceSession);
     ui->mainToolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     ui->mainToolBar->addActions(channelSession->toolBarActions());
     ui->mainToolBar->addAction(deviceRecords->chartAction());

@@ -6,19 +6,15 @@
 #include "device/touchpaddownload.h"
 #include "isotp/isotptx.h"
 
-#include <QByteArray>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <QPointer>
 #include <QTimer>
 
 class CANWindow;
-class QLabel;
-class QMessageBox;
 class Ui_MainWindow;
 
 namespace app {
+class CalibrationWriter;
 class DeviceData;
 class KeptSettings;
 class Session;
@@ -80,23 +76,12 @@ private:
     // next download starts after a pause while the box is still ticked.
     void giveUpTPRaw();
     void computePressureCalibration();
-    // The values captured unloaded and under load.
-    device::PressureValues unstressed() const { return {0, unstressedRaw1, unstressedRaw2}; }
-    device::PressureValues stressed() const { return {0, stressedRaw1, stressedRaw2}; }
-    // The question before writing factors the engineer does not see, or that
-    // look wrong; they are written on "Ja" only, into this device only.
-    void askBeforeSaving(bool hidden, bool suspicious);
-    void saveCalibration();
     // What a device told before, or was measured on it, is forgotten: the
     // console may now be talking to another one.
     void startDeviceSession();
     // A few seconds in the status bar.
     void confirm(const QString &text);
     void setUp();
-    // Notes the calibration message in the record, then hands it to the transmitter.
-    // The status bar says "<what> (Faktoren a/b/c/d)" and then its outcome.
-    void sendCalibration(const QString &action, const device::CalibrationFactors &factors, const QByteArray &message,
-                         const QString &what);
     // The seven value labels show "-", as when reading is switched off.
     void clearValueLabels();
     void keepWindows();
@@ -120,10 +105,6 @@ private:
     quint16 sens1Div = device::CalibrationFactors{}.sens1Div;
     quint16 calMul = device::CalibrationFactors{}.calMul;
     quint16 calDiv = device::CalibrationFactors{}.calDiv;
-    // When the factors were computed in this device session; invalid before.
-    QDateTime factorsMeasuredAt;
-    QPointer<QMessageBox> calibrationQuestion;
-    QLabel *calibrationWarning = nullptr;
     app::TransferReport transfers{isotp};
     // The download's state, matrix and position; the timer paces its requests.
     device::TouchpadDownload tpRaw;
@@ -133,5 +114,6 @@ private:
     QTimer tpRawRestartTimer;      // the pause after a download given up
     app::Session *channelSession = nullptr;
     app::DeviceData *deviceRecords = nullptr;
+    app::CalibrationWriter *calibration = nullptr;
     app::KeptSettings *kept = nullptr;
 };

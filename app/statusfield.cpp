@@ -10,13 +10,13 @@ constexpr int confirmationMs = 5000;
 constexpr int warningMs = 10000;
 } // namespace
 
-QLabel *addStatusField(QStatusBar &bar, const QString &name, const QString &text)
+QLabel *addStatusField(QStatusBar &bar, const QString &name, const QString &text, bool first)
 {
     auto *field = new QLabel(text, &bar);
     field->setObjectName(name);
     field->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     field->setContentsMargins(4, 0, 4, 0);
-    bar.addPermanentWidget(field);
+    bar.insertPermanentWidget(first ? 0 : -1, field);
     return field;
 }
 
