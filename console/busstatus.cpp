@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "xl/busloss.h"
+#include "bus/busloss.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -12,11 +12,11 @@ constexpr int busStatusIntervalMs = 1000;
 // The reasons the driver knows, in the console's words; any other as the system gave it.
 QString lossText(const QString &reason)
 {
-    if (reason == QLatin1String(xl::busloss::closed))
+    if (reason == QLatin1String(bus::busloss::closed))
         return MainWindow::tr("Verbindung vom Bus getrennt");
-    if (reason == QLatin1String(xl::busloss::unreachable))
+    if (reason == QLatin1String(bus::busloss::unreachable))
         return MainWindow::tr("Bus nicht erreichbar");
-    if (reason == QLatin1String(xl::busloss::adapterGone))
+    if (reason == QLatin1String(bus::busloss::adapterGone))
         return MainWindow::tr("CAN-Adapter getrennt");
     return reason;
 }

@@ -90,7 +90,7 @@ void DevSim::start()
         QStringLiteral("korvel.sim.device.info=false\nkorvel.xl.virtualcan.info=false\n"
                        "qt.canbus.plugins.virtualcan=false"));
 
-    stopSignals = std::make_unique<xl::StopSignals>();
+    stopSignals = std::make_unique<platform::StopSignals>();
     if (!stopSignals->error().isEmpty()) {
         report(QStringLiteral("cannot watch for SIGINT and SIGTERM: ") + stopSignals->error());
         // Queued: the event loop has not started yet.
@@ -98,7 +98,7 @@ void DevSim::start()
             QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
         return;
     }
-    connect(stopSignals.get(), &xl::StopSignals::stopRequested, this, [] { QCoreApplication::quit(); });
+    connect(stopSignals.get(), &platform::StopSignals::stopRequested, this, [] { QCoreApplication::quit(); });
 
     QString error;
     if (!options.replayFile.isEmpty() && !replay.open(options.replayFile, options.speed, &error)) {

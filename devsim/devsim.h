@@ -2,8 +2,8 @@
 
 #include "devsim/devsimoptions.h"
 #include "devsim/replay.h"
+#include "platform/stopsignals.h"
 #include "sim/busnode.h"
-#include "xl/stopsignals.h"
 
 #include <QObject>
 
@@ -35,7 +35,7 @@ private:
     DevSimOptions options;
     sim::BusNode node;
     bool onBus = false;
-    std::unique_ptr<xl::StopSignals> stopSignals;  // once started
+    std::unique_ptr<platform::StopSignals> stopSignals;  // once started
     Replay replay;
 };
 

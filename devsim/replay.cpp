@@ -1,5 +1,7 @@
 #include "devsim/replay.h"
 
+#include "bus/qtframe.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -27,7 +29,7 @@ constexpr size_t chunkSize = 64 * 1024;
 // gives it, for the longest interface name Linux has; the newline it counts
 // makes room for a carriage return. A longer line is skipped as it comes,
 // never held whole.
-constexpr qsizetype longestLine = xl::candump::maxLineLength(IFNAMSIZ - 1);
+constexpr qsizetype longestLine = canlog::maxLineLength(IFNAMSIZ - 1);
 
 } // namespace
 
@@ -118,9 +120,7 @@ void Replay::playDue()
             timer.start(int((waitNs + 999999) / 1000000));
             return;
         }
-        QCanBusFrame frame(next->id, QByteArray(reinterpret_cast<const char *>(next->data), std::min<int>(next->dlc, 8)));
-        frame.setExtendedFrameFormat(next->extended);
-        send(frame);
+        send(bus::toQt(next->frame));
         ++frames;
         ++sent;
         next.reset();
@@ -176,7 +176,7 @@ void Replay::take(QByteArrayView line)
         line.chop(1);
     if (line.trimmed().isEmpty())
         return;
-    next = xl::candump::parseLine(std::string_view(line.data(), size_t(line.size())));
+    next = canlog::parseLine(std::string_view(line.data(), size_t(line.size())));
     if (!next)
         skipLine();
 }

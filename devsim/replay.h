@@ -1,7 +1,7 @@
 #pragma once
 
-#include "xl/candumplog.h"
-#include "xl/virtualcanwire.h"
+#include "canlog/candumplog.h"
+#include "virtualbus/virtualcanwire.h"
 
 #include <QCanBusFrame>
 #include <QElapsedTimer>
@@ -18,7 +18,7 @@
 
 namespace devsim {
 
-// Plays a log in the can-utils text format (xl/candumplog.h) with the
+// Plays a log in the can-utils text format (canlog/candumplog.h) with the
 // timing of its stamps, or that many times faster, read as it plays in chunks
 // of a fixed size, so that neither a long recording nor a line without end
 // costs memory. Reads files, FIFOs, pipes and standard input alike, the
@@ -70,12 +70,12 @@ private:
     bool readable = false;                      // the notifier fired since the last read
     std::vector<char> chunk;
     std::string_view unread;  // of chunk
-    xl::wire::LineSplitter splitter;
+    virtualbus::wire::LineSplitter splitter;
     bool midLine = false;     // the last byte read was no newline
     bool ended = false;       // no more input
     bool stopped = false;     // failed
     double speed = 1;
-    std::optional<xl::candump::Frame> next;
+    std::optional<canlog::Record> next;
     qint64 firstMicros = 0;
     qint64 lineNumber = 0;    // of the lines complete
     quint64 frames = 0;

@@ -1,4 +1,4 @@
-#include "xl/virtualcanwire.h"
+#include "virtualbus/virtualcanwire.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -11,7 +11,7 @@
  */
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    using namespace xl::wire;
+    using namespace virtualbus::wire;
     LineSplitter splitter;
     // Fed in two pieces, so that lines across reads are taken apart too.
     const size_t half = size / 2;

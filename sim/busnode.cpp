@@ -1,7 +1,7 @@
 #include "sim/busnode.h"
 
 #include "sim/buspace.h"
-#include "xl/busloss.h"
+#include "bus/busloss.h"
 #include "xl/serialbusdevice.h"
 
 #include <QTimer>
@@ -30,7 +30,7 @@ BusNode::~BusNode()
 void BusNode::attach(const QString &plugin, const QString &interface, int timeoutMs)
 {
     QString reason;
-    const bool on = plugin == xl::virtualCanPlugin ? attachVirtual(interface, timeoutMs, &reason)
+    const bool on = plugin == virtualbus::virtualCanPlugin ? attachVirtual(interface, timeoutMs, &reason)
                                                    : attachSerialBus(plugin, interface, timeoutMs, &reason);
     if (on)
         QTimer::singleShot(0, this, &BusNode::attached);
@@ -54,7 +54,7 @@ bool BusNode::attachSerialBus(const QString &plugin, const QString &interface, i
     connect(bus.get(), &QCanBusDevice::stateChanged, this, [this](QCanBusDevice::CanBusDeviceState state) {
         if (state == QCanBusDevice::UnconnectedState) {
             const QString why = bus->errorString();
-            fail(why.isEmpty() ? QLatin1String(xl::busloss::closed) : why);
+            fail(why.isEmpty() ? QLatin1String(bus::busloss::closed) : why);
         }
     });
     return true;
@@ -62,16 +62,16 @@ bool BusNode::attachSerialBus(const QString &plugin, const QString &interface, i
 
 bool BusNode::attachVirtual(const QString &interface, int timeoutMs, QString *reason)
 {
-    const std::optional<xl::VirtualCanAddress> address = xl::parseVirtualCanAddress(interface, reason);
+    const std::optional<virtualbus::VirtualCanAddress> address = virtualbus::parseVirtualCanAddress(interface, reason);
     if (!address)
         return false;
-    virtualBus = std::make_unique<xl::VirtualCanLink>(*address);
+    virtualBus = std::make_unique<virtualbus::VirtualCanLink>(*address);
     if (!virtualBus->open(timeoutMs, reason)) {
         virtualBus.reset();
         return false;
     }
-    connect(virtualBus.get(), &xl::VirtualCanLink::framesArrived, this, &BusNode::receiveVirtualFrames);
-    connect(virtualBus.get(), &xl::VirtualCanLink::lost, this, &BusNode::fail);
+    connect(virtualBus.get(), &virtualbus::VirtualCanLink::framesArrived, this, &BusNode::receiveVirtualFrames);
+    connect(virtualBus.get(), &virtualbus::VirtualCanLink::lost, this, &BusNode::fail);
     return true;
 }
 
@@ -86,12 +86,12 @@ void BusNode::fail(const QString &reason)
 void BusNode::receiveVirtualFrames()
 {
     received.clear();
-    virtualBus->take(received, xl::VirtualCanLink::handoffCapacity);
-    for (const xl::wire::Frame &frame : received) {
+    virtualBus->take(received, virtualbus::VirtualCanLink::handoffCapacity);
+    for (const bus::Frame &frame : received) {
         if (!frame.isClassicData())
             continue;
         QCanBusFrame in(frame.id, QByteArray(reinterpret_cast<const char *>(frame.data.data()), frame.length));
-        in.setExtendedFrameFormat(frame.has(xl::wire::Frame::Extended));
+        in.setExtendedFrameFormat(frame.has(bus::Frame::Extended));
         faults.receive(in);
     }
 }
@@ -105,9 +105,9 @@ void BusNode::transmit(const QCanBusFrame &frame)
         return;
     }
     const QByteArray payload = frame.payload();
-    xl::wire::Frame out;
+    bus::Frame out;
     out.id = frame.frameId();
-    out.flags = frame.hasExtendedFrameFormat() ? xl::wire::Frame::Extended : 0;
+    out.flags = frame.hasExtendedFrameFormat() ? bus::Frame::Extended : 0;
     out.length = quint8(qMin<qsizetype>(payload.size(), 8));
     std::memcpy(out.data.data(), payload.constData(), out.length);
     virtualBus->write(out);

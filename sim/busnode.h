@@ -2,7 +2,7 @@
 
 #include "sim/faultylink.h"
 #include "sim/korveldevice.h"
-#include "xl/virtualcanlink.h"
+#include "virtualbus/virtualcanlink.h"
 
 #include <QCanBusDevice>
 #include <QObject>
@@ -50,8 +50,8 @@ private:
     KorvelDevice simulated;
     FaultyLink faults;
     std::unique_ptr<QCanBusDevice> bus;
-    std::unique_ptr<xl::VirtualCanLink> virtualBus;  // on a virtual bus, in place of bus
-    std::vector<xl::wire::Frame> received;
+    std::unique_ptr<virtualbus::VirtualCanLink> virtualBus;  // on a virtual bus, in place of bus
+    std::vector<bus::Frame> received;
     bool off = false;              // failed() was emitted
 };
 

@@ -10,7 +10,7 @@
 #include "support/grid.h"
 #include "support/startconsole.h"
 #include "support/tracecapture.h"
-#include "xl/busloss.h"
+#include "bus/busloss.h"
 #include "ui_mainwindow.h"
 
 #include <QMessageBox>
@@ -53,9 +53,9 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::addColumn<QString>("said");
 
-        QTest::newRow("closed") << QString::fromLatin1(xl::busloss::closed) << QStringLiteral("Verbindung vom Bus getrennt");
-        QTest::newRow("unreachable") << QString::fromLatin1(xl::busloss::unreachable) << QStringLiteral("Bus nicht erreichbar");
-        QTest::newRow("adapter gone") << QString::fromLatin1(xl::busloss::adapterGone) << QStringLiteral("CAN-Adapter getrennt");
+        QTest::newRow("closed") << QString::fromLatin1(bus::busloss::closed) << QStringLiteral("Verbindung vom Bus getrennt");
+        QTest::newRow("unreachable") << QString::fromLatin1(bus::busloss::unreachable) << QStringLiteral("Bus nicht erreichbar");
+        QTest::newRow("adapter gone") << QString::fromLatin1(bus::busloss::adapterGone) << QStringLiteral("CAN-Adapter getrennt");
         QTest::newRow("unknown") << QStringLiteral("Input/output error") << QStringLiteral("Input/output error");
     }
 

@@ -5,7 +5,7 @@
 #include "app/systemdriver.h"
 #include "protocol/deviceprotocol.h"
 #include "sim/busnode.h"
-#include "xl/virtualcanaddress.h"
+#include "virtualbus/virtualcanaddress.h"
 
 #include <QCanBus>
 #include <QCanBusFactory>
@@ -92,7 +92,7 @@ private slots:
         QVERIFY(can.listChannels(list));
         const auto channel = std::find_if(list.cbegin(), list.cend(), [&](const auto &entry) { return entry.name == "virtualcan " + bus; });
         QVERIFY(channel != list.cend() && can.open(channel->index, 500000, "test"));
-        const std::unique_ptr<QCanBusDevice> peer(QCanBus::instance()->createDevice("virtualcan", xl::virtualCanInterface(bus)));
+        const std::unique_ptr<QCanBusDevice> peer(QCanBus::instance()->createDevice("virtualcan", virtualbus::virtualCanInterface(bus)));
         QVERIFY(peer->connectDevice());
         QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QCanBusDevice::ConnectedState, 10000);
         // Once its greeting has arrived the bus's server knows the peer. The

@@ -1,8 +1,8 @@
 #include "xl/serialbuschannel.h"
 
-#include "xl/busloss.h"
+#include "bus/busloss.h"
 #include "xl/serialbusdevice.h"
-#include "xl/virtualcanaddress.h"
+#include "virtualbus/virtualcanaddress.h"
 
 #include <QCanBus>
 
@@ -95,14 +95,14 @@ void SerialBusChannel::deviceError(QCanBusDevice::CanBusError error)
 void SerialBusChannel::deviceStateChanged(QCanBusDevice::CanBusDeviceState state)
 {
     if (state != QCanBusDevice::ConnectedState)
-        fail(QLatin1String(busloss::adapterGone));
+        fail(QLatin1String(bus::busloss::adapterGone));
 }
 
 std::vector<std::unique_ptr<SerialBusChannel>> findSerialBusChannels()
 {
     const QCanBus *bus = QCanBus::instance();
     QStringList plugins = bus->plugins();
-    plugins.removeAll(virtualCanPlugin);
+    plugins.removeAll(virtualbus::virtualCanPlugin);
     plugins.sort();
     std::vector<std::unique_ptr<SerialBusChannel>> found;
     for (const QString &plugin : std::as_const(plugins)) {

@@ -5,8 +5,8 @@
 
 namespace xl {
 
-VirtualCanChannel::VirtualCanChannel(const QString &device, VirtualCanAddress address)
-    : Channel(virtualCanPlugin + QLatin1Char(' ') + device)
+VirtualCanChannel::VirtualCanChannel(const QString &device, virtualbus::VirtualCanAddress address)
+    : Channel(virtualbus::virtualCanPlugin + QLatin1Char(' ') + device)
     , address(std::move(address))
 {
     batch.reserve(batchSize);
@@ -17,7 +17,7 @@ VirtualCanChannel::~VirtualCanChannel() = default;
 // The virtual bus has no bit rate: every frame arrives whole.
 XlStatus VirtualCanChannel::goOnBus(unsigned)
 {
-    link = std::make_unique<VirtualCanLink>(address);
+    link = std::make_unique<virtualbus::VirtualCanLink>(address);
     QString error;
     if (!link->open(connectTimeoutMs, &error)) {
         qCWarning(lcVirtualCan).noquote() << name() << "cannot connect:" << error;
@@ -25,8 +25,8 @@ XlStatus VirtualCanChannel::goOnBus(unsigned)
         return XL_ERR_HW_NOT_PRESENT;
     }
     clearFailure();
-    connect(link.get(), &VirtualCanLink::framesArrived, this, &VirtualCanChannel::takeFrames);
-    connect(link.get(), &VirtualCanLink::lost, this, [this](const QString &reason) { fail(reason); });
+    connect(link.get(), &virtualbus::VirtualCanLink::framesArrived, this, &VirtualCanChannel::takeFrames);
+    connect(link.get(), &virtualbus::VirtualCanLink::lost, this, [this](const QString &reason) { fail(reason); });
     return XL_SUCCESS;
 }
 
@@ -40,13 +40,13 @@ XlStatus VirtualCanChannel::write(const XlEvent &frame)
 {
     if (!link || !failure().isEmpty())
         return XL_ERR_TX_NOT_POSSIBLE;
-    wire::Frame out;
+    bus::Frame out;
     out.id = frame.id & ~XL_CAN_EXT_MSG_ID;
     // The flag alone decides: 0x7FF may be a 29-bit identifier as well.
     const bool extended = frame.id & XL_CAN_EXT_MSG_ID;
-    if (out.id > (extended ? 0x1FFFFFFFu : 0x7FFu))
+    if (out.id > bus::maxId(extended))
         return XL_ERR_WRONG_PARAMETER;
-    out.flags = extended ? wire::Frame::Extended : 0;
+    out.flags = extended ? bus::Frame::Extended : 0;
     out.length = quint8(std::min<int>(frame.dlc, XL_CAN_MAX_DATA));
     std::memcpy(out.data.data(), frame.data, out.length);
     return link->write(out) ? XL_SUCCESS : XL_ERR_TX_NOT_POSSIBLE;
@@ -58,12 +58,12 @@ void VirtualCanChannel::takeFrames()
         return;
     batch.clear();
     const int taken = link->take(batch, batchSize);
-    for (const wire::Frame &frame : batch) {
+    for (const bus::Frame &frame : batch) {
         if (!frame.isClassicData())
             continue;
         XlEvent event{};
         event.tag = XL_RECEIVE_MSG;
-        event.id = frame.has(wire::Frame::Extended) ? frame.id | XL_CAN_EXT_MSG_ID : frame.id;
+        event.id = frame.has(bus::Frame::Extended) ? frame.id | XL_CAN_EXT_MSG_ID : frame.id;
         event.dlc = frame.length;
         std::memcpy(event.data, frame.data.data(), frame.length);
         deliver(event);
@@ -78,7 +78,7 @@ std::vector<std::unique_ptr<VirtualCanChannel>> virtualCanChannels()
 {
     std::vector<std::unique_ptr<VirtualCanChannel>> channels;
     for (const QString &device : {QStringLiteral("can0"), QStringLiteral("can1")})
-        channels.push_back(std::make_unique<VirtualCanChannel>(device, *parseVirtualCanAddress(device)));
+        channels.push_back(std::make_unique<VirtualCanChannel>(device, *virtualbus::parseVirtualCanAddress(device)));
     return channels;
 }
 

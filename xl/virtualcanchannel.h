@@ -1,8 +1,8 @@
 #pragma once
 
 #include "xl/channel.h"
-#include "xl/virtualcanaddress.h"
-#include "xl/virtualcanlink.h"
+#include "virtualbus/virtualcanaddress.h"
+#include "virtualbus/virtualcanlink.h"
 
 #include <QObject>
 
@@ -27,7 +27,7 @@ public:
     static constexpr int connectTimeoutMs = 3000;
 
     // The channel "virtualcan <device>" on the bus that device names ("can0").
-    VirtualCanChannel(const QString &device, VirtualCanAddress address);
+    VirtualCanChannel(const QString &device, virtualbus::VirtualCanAddress address);
     ~VirtualCanChannel() override;
 
     XlStatus goOnBus(unsigned bitrate) override;
@@ -37,9 +37,9 @@ public:
 private:
     void takeFrames();
 
-    VirtualCanAddress address;
-    std::unique_ptr<VirtualCanLink> link;
-    std::vector<wire::Frame> batch;
+    virtualbus::VirtualCanAddress address;
+    std::unique_ptr<virtualbus::VirtualCanLink> link;
+    std::vector<bus::Frame> batch;
 };
 
 // "virtualcan can0" and "virtualcan can1" on this machine's virtual buses.

@@ -1,11 +1,11 @@
-#include "xl/virtualcanlink.h"
+#include "virtualbus/virtualcanlink.h"
 
-#include "xl/busloss.h"
-#include "xl/virtualcanhub.h"
+#include "bus/busloss.h"
+#include "virtualbus/virtualcanhub.h"
 
 #include <QTcpSocket>
 
-namespace xl {
+namespace virtualbus {
 
 VirtualCanLink::VirtualCanLink(VirtualCanAddress address, QObject *parent)
     : QObject(parent)
@@ -51,21 +51,21 @@ bool VirtualCanLink::open(int timeoutMs, QString *error)
     connect(socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         switch (error) {
         case QAbstractSocket::RemoteHostClosedError:
-            connectionEnded(QLatin1String(busloss::closed));
+            connectionEnded(QLatin1String(bus::busloss::closed));
             break;
         case QAbstractSocket::NetworkError:
         case QAbstractSocket::HostNotFoundError:
-            connectionEnded(QLatin1String(busloss::unreachable));
+            connectionEnded(QLatin1String(bus::busloss::unreachable));
             break;
         default:
             connectionEnded(socket->errorString());
         }
     });
-    connect(socket, &QTcpSocket::disconnected, this, [this] { connectionEnded(QLatin1String(busloss::closed)); });
+    connect(socket, &QTcpSocket::disconnected, this, [this] { connectionEnded(QLatin1String(bus::busloss::closed)); });
     return true;
 }
 
-bool VirtualCanLink::write(const wire::Frame &frame)
+bool VirtualCanLink::write(const bus::Frame &frame)
 {
     if (!isOpen())
         return false;
@@ -75,7 +75,7 @@ bool VirtualCanLink::write(const wire::Frame &frame)
     return true;
 }
 
-int VirtualCanLink::take(std::vector<wire::Frame> &out, int max)
+int VirtualCanLink::take(std::vector<bus::Frame> &out, int max)
 {
     const int count = qMin<int>(max, int(handoff.size()));
     out.insert(out.end(), handoff.begin(), handoff.begin() + count);
@@ -94,7 +94,7 @@ void VirtualCanLink::read()
         splitter.feed(
             chunk, got,
             [this](QByteArrayView line) {
-                wire::Frame frame;
+                bus::Frame frame;
                 if (const wire::Fault fault = wire::parseFrame(line, &frame); fault != wire::Fault::None)
                     tally.count(fault);
                 else if (handoff.size() < size_t(handoffCapacity))
@@ -122,4 +122,4 @@ void VirtualCanLink::connectionEnded(const QString &reason)
         Qt::QueuedConnection);
 }
 
-} // namespace xl
+} // namespace virtualbus

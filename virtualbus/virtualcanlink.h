@@ -1,8 +1,8 @@
 #pragma once
 
-#include "xl/faulttally.h"
-#include "xl/virtualcanaddress.h"
-#include "xl/virtualcanwire.h"
+#include "virtualbus/faulttally.h"
+#include "virtualbus/virtualcanaddress.h"
+#include "virtualbus/virtualcanwire.h"
 
 #include <QObject>
 
@@ -11,7 +11,7 @@
 
 class QTcpSocket;
 
-namespace xl {
+namespace virtualbus {
 
 // A client of the virtual bus (see virtualcanwire.cpp for its lines), in the
 // thread that made it. It takes at most readChunk bytes off the socket per
@@ -42,9 +42,9 @@ public:
     const VirtualCanAddress &address() const { return where; }
 
     // Queues a frame for the bus; false once the connection is gone.
-    bool write(const wire::Frame &frame);
+    bool write(const bus::Frame &frame);
     // Appends at most max received frames to out, oldest first; returns how many.
-    int take(std::vector<wire::Frame> &out, int max);
+    int take(std::vector<bus::Frame> &out, int max);
     // Frames dropped since the last call because the owner had not taken the
     // ones before.
     quint64 takeDropped() { return std::exchange(dropped, 0); }
@@ -65,9 +65,9 @@ private:
     QTcpSocket *socket = nullptr;  // a child, once open
     FaultTally tally;
     wire::LineSplitter splitter;
-    std::deque<wire::Frame> handoff;
+    std::deque<bus::Frame> handoff;
     quint64 dropped = 0;
     bool gone = false;
 };
 
-} // namespace xl
+} // namespace virtualbus
