@@ -1,5 +1,8 @@
 #include "devsim/devsim.h"
 
+#include "sim/buspace.h"
+#include "virtualbus/makelink.h"
+
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
@@ -72,10 +75,7 @@ DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
     });
     // The device hears the bus but says nothing, neither frames nor lines.
     node.device().blockSignals(options.noDevice);
-    connect(&node, &sim::BusNode::failed, this, [this](const QString &reason) {
-        report((onBus ? QStringLiteral("lost the bus: ") : QStringLiteral("cannot get on the bus: ")) + reason);
-        QCoreApplication::exit(1);
-    });
+    connect(&node, &sim::BusNode::failed, this, &DevSim::leaveBus);
     connect(&node, &sim::BusNode::problem, this, &DevSim::report);
 }
 
@@ -108,7 +108,17 @@ void DevSim::start()
         return;
     }
 
-    node.attach(options.plugin, options.interface, connectTimeoutMs);
+    std::unique_ptr<bus::Link> link = virtualbus::makeLink(options.plugin, options.interface, sim::busBitRate, &error);
+    if (link)
+        node.attach(std::move(link), connectTimeoutMs);
+    else
+        QMetaObject::invokeMethod(this, [this, error] { leaveBus(error); }, Qt::QueuedConnection);
+}
+
+void DevSim::leaveBus(const QString &reason)
+{
+    report((onBus ? QStringLiteral("lost the bus: ") : QStringLiteral("cannot get on the bus: ")) + reason);
+    QCoreApplication::exit(1);
 }
 
 void DevSim::report(const QString &message) const

@@ -31,6 +31,8 @@ public:
 private:
     // On stderr, naming the program and the bus.
     void report(const QString &message) const;
+    // Never on the bus, or off it for good: the program ends with 1.
+    void leaveBus(const QString &reason);
 
     DevSimOptions options;
     sim::BusNode node;

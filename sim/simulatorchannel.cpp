@@ -1,6 +1,6 @@
 #include "sim/simulatorchannel.h"
 
-#include "xl/serialbusdevice.h"
+#include "bus/qtframe.h"
 
 namespace sim {
 
@@ -10,7 +10,7 @@ SimulatorChannel::SimulatorChannel()
     QObject::connect(&simulated, &KorvelDevice::frameOut, &faults, &FaultyLink::send);
     QObject::connect(&faults, &FaultyLink::received, &simulated, &KorvelDevice::handleFrame);
     QObject::connect(&faults, &FaultyLink::sent, &faults, [this](const QCanBusFrame &frame) {
-        deliver(xl::receivedEvent(frame.frameId(), frame.hasExtendedFrameFormat(), frame.payload()));
+        deliver(xl::toEvent(bus::fromQt(frame)));
     });
 }
 
@@ -20,7 +20,7 @@ SimulatorChannel::~SimulatorChannel() = default;
 // take for now is refused as by a full transmit queue.
 XlStatus SimulatorChannel::write(const XlEvent &frame)
 {
-    return faults.carry(xl::serialBusFrame(frame)) ? XL_SUCCESS : XL_ERR_TX_NOT_POSSIBLE;
+    return faults.carry(bus::toQt(xl::toFrame(frame))) ? XL_SUCCESS : XL_ERR_TX_NOT_POSSIBLE;
 }
 
 } // namespace sim

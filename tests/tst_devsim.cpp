@@ -64,7 +64,7 @@ private slots:
     {
         // Ports of the tests' buses lie above the range the kernel hands out
         // on its own (32768 to 60999 here), which the suites' other sockets
-        // take from: this suite's even ones, tst_serialbuschannel's odd ones.
+        // take from: this suite's even ones, tst_linkchannel's odd ones.
         const QByteArray port = QByteArray::number(61000 + QCoreApplication::applicationPid() % 2000 * 2);
         qputenv("KORVEL_VIRTUALCAN_PORT", port);
         // The first device on the port, so that the bus server is this process's.

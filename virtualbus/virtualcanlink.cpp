@@ -8,7 +8,7 @@
 namespace virtualbus {
 
 VirtualCanLink::VirtualCanLink(VirtualCanAddress address, QObject *parent)
-    : QObject(parent)
+    : Link(parent)
     , where(std::move(address))
     , tally(QStringLiteral("virtualcan can%1").arg(where.bus), this)
 {
@@ -75,19 +75,10 @@ bool VirtualCanLink::write(const bus::Frame &frame)
     return true;
 }
 
-int VirtualCanLink::take(std::vector<bus::Frame> &out, int max)
-{
-    const int count = qMin<int>(max, int(handoff.size()));
-    out.insert(out.end(), handoff.begin(), handoff.begin() + count);
-    handoff.erase(handoff.begin(), handoff.begin() + count);
-    return count;
-}
-
 // What the socket holds is at most readChunk bytes: the rest stays with the
 // system until the next turn.
 void VirtualCanLink::read()
 {
-    const bool wasEmpty = handoff.empty();
     char chunk[65536];
     qint64 got = 0;
     while ((got = socket->read(chunk, sizeof chunk)) > 0) {
@@ -97,29 +88,18 @@ void VirtualCanLink::read()
                 bus::Frame frame;
                 if (const wire::Fault fault = wire::parseFrame(line, &frame); fault != wire::Fault::None)
                     tally.count(fault);
-                else if (handoff.size() < size_t(handoffCapacity))
-                    handoff.push_back(frame);
                 else
-                    ++dropped;
+                    keep(frame);
             },
             [this] { tally.count(wire::Fault::TooLong); });
     }
-    if (wasEmpty && !handoff.empty())
-        emit framesArrived();
+    announce();
 }
 
 // Once, and after the call that found the connection gone has returned.
 void VirtualCanLink::connectionEnded(const QString &reason)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, reason] {
-            if (gone)
-                return;
-            gone = true;
-            emit lost(reason);
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, reason] { end(reason); }, Qt::QueuedConnection);
 }
 
 } // namespace virtualbus
