@@ -10,7 +10,7 @@ namespace {
 
 Record frame(qint64 micros, quint32 id, bool extended, const QByteArray &data, bool tx, int dlc = -1)
 {
-    Record r{micros, {id, extended ? bus::Frame::Extended : quint8(0), quint8(dlc < 0 ? data.size() : dlc), {}}, tx};
+    Record r{micros, {id, quint8(extended ? bus::Frame::Extended : 0), quint8(dlc < 0 ? data.size() : dlc), {}}, tx};
     std::memcpy(r.frame.data.data(), data.constData(), size_t(std::min<qsizetype>(data.size(), 8)));
     return r;
 }
