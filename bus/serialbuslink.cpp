@@ -1,16 +1,42 @@
 #include "bus/serialbuslink.h"
 
 #include "bus/busloss.h"
-#include "bus/qtframe.h"
 
 #include <QCanBus>
 #include <QEventLoop>
 #include <QTimer>
 #include <QVariant>
 
+#include <algorithm>
+#include <cstring>
+
 Q_LOGGING_CATEGORY(lcSerialBus, "korvel.xl.serialbus")
 
 namespace bus {
+
+namespace {
+
+// The identifier, its format and at most 8 data bytes: all that a classic
+// data frame is.
+QCanBusFrame toQt(const Frame &frame)
+{
+    QCanBusFrame out(frame.id, QByteArray(reinterpret_cast<const char *>(frame.data.data()), std::min<int>(frame.length, 8)));
+    out.setExtendedFrameFormat(frame.has(Frame::Extended));
+    return out;
+}
+
+Frame fromQt(const QCanBusFrame &frame)
+{
+    const QByteArray payload = frame.payload();
+    Frame out;
+    out.id = frame.frameId();
+    out.flags = frame.hasExtendedFrameFormat() ? Frame::Extended : 0;
+    out.length = quint8(std::min<qsizetype>(payload.size(), qsizetype(out.data.size())));
+    std::memcpy(out.data.data(), payload.constData(), out.length);
+    return out;
+}
+
+} // namespace
 
 std::unique_ptr<SerialBusLink> SerialBusLink::create(const QString &plugin, const QString &interface,
                                                      unsigned bitrate, QString *error)

@@ -26,7 +26,7 @@ void print(FILE *stream, const QString &line)
 DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
     : QObject(parent)
     , options(chosen)
-    , replay([this](const QCanBusFrame &frame) { node.transmit(frame); })
+    , replay([this](const bus::Frame &frame) { node.transmit(frame); })
 {
     sim::KorvelDevice &device = node.device();
     device.setMatrixSize(options.rows, options.columns);

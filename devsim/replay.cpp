@@ -1,7 +1,5 @@
 #include "devsim/replay.h"
 
-#include "bus/qtframe.h"
-
 #include <QFile>
 
 #include <algorithm>
@@ -120,7 +118,10 @@ void Replay::playDue()
             timer.start(int((waitNs + 999999) / 1000000));
             return;
         }
-        send(bus::toQt(next->frame));
+        // A classic DLC beyond 8 still carries 8 bytes.
+        bus::Frame frame = next->frame;
+        frame.length = std::min<quint8>(frame.length, 8);
+        send(frame);
         ++frames;
         ++sent;
         next.reset();

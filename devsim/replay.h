@@ -3,7 +3,6 @@
 #include "canlog/candumplog.h"
 #include "virtualbus/virtualcanwire.h"
 
-#include <QCanBusFrame>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -30,7 +29,7 @@ class Replay : public QObject
     Q_OBJECT
 
 public:
-    using Send = std::function<void(const QCanBusFrame &)>;
+    using Send = std::function<void(const bus::Frame &)>;
     static constexpr int reportedLines = 5;  // line numbers kept of the skipped ones
 
     explicit Replay(Send send, QObject *parent = nullptr);

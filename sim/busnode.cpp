@@ -1,7 +1,5 @@
 #include "sim/busnode.h"
 
-#include "bus/qtframe.h"
-
 #include <QTimer>
 
 namespace sim {
@@ -52,15 +50,15 @@ void BusNode::receiveFrames()
     way->take(received, bus::Link::handoffCapacity);
     for (const bus::Frame &frame : received) {
         if (frame.isClassicData())
-            faults.receive(bus::toQt(frame));
+            faults.receive(frame);
     }
 }
 
 // A frame the bus refuses is reported through problem().
-void BusNode::transmit(const QCanBusFrame &frame)
+void BusNode::transmit(const bus::Frame &frame)
 {
     if (way)
-        way->write(bus::fromQt(frame));
+        way->write(frame);
 }
 
 } // namespace sim

@@ -30,7 +30,7 @@ public:
     // follows from the event loop. One attach per node.
     void attach(std::unique_ptr<bus::Link> onto, int timeoutMs);
     // Puts a frame on the bus as it is, past the device and its link.
-    void transmit(const QCanBusFrame &frame);
+    void transmit(const bus::Frame &frame);
 
 signals:
     void attached();
