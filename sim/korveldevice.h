@@ -27,8 +27,8 @@ struct Calibration
 // A Korvel touch input device as a node on a CAN bus: it answers the console's
 // requests for pressure values and the touchpad matrix, takes ISO-TP messages
 // with flow control, and keeps the calibration written to it. Its frames are
-// Qt SerialBus frames, so any bus can carry it; a FaultyLink between it and
-// the bus makes the bus as slow and unreliable as asked.
+// bus::Frames, so any bus can carry it; a FaultyLink between it and the bus
+// makes the bus as slow and unreliable as asked.
 class KorvelDevice : public QObject
 {
     Q_OBJECT
