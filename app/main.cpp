@@ -5,7 +5,7 @@
 #include "app/mainwindow.h"
 #include "app/session.h"
 #include "app/systemdriver.h"
-#include "xl/stopsignals.h"
+#include "platform/stopsignals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -118,12 +118,12 @@ int main(int argc, char *argv[])
     // Ended by a signal, the console closes as by its window: the recording
     // written out and closed, the port closed, exit code 0. Also while the
     // channel dialog is up, before the window is there.
-    xl::StopSignals stopSignals;
+    platform::StopSignals stopSignals;
     if (!stopSignals.error().isEmpty())
         printLine(stderr, QStringLiteral("korvel-console: cannot watch for SIGINT and SIGTERM: ") + stopSignals.error());
     std::unique_ptr<MainWindow> window;
     bool stopped = false;
-    QObject::connect(&stopSignals, &xl::StopSignals::stopRequested, [&window, &stopped] {
+    QObject::connect(&stopSignals, &platform::StopSignals::stopRequested, [&window, &stopped] {
         stopped = true;
         cancelModalWindows();
         if (window)

@@ -40,7 +40,7 @@ void Recorder::setInterface(const QString &channelName)
 {
     const QStringList words = channelName.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
     interfaceName = words.isEmpty() ? std::string("can0") : words.constLast().toStdString();
-    buffer.resize(bufferSize + size_t(xl::candump::maxLineLength(int(interfaceName.size()))));
+    buffer.resize(bufferSize + size_t(canlog::maxLineLength(int(interfaceName.size()))));
 }
 
 bool Recorder::start(const QString &path, QString *error)
@@ -54,7 +54,7 @@ bool Recorder::start(const QString &path, QString *error)
         *error = qt_error_string(errno);
         return false;
     }
-    buffer.resize(bufferSize + size_t(xl::candump::maxLineLength(int(interfaceName.size()))));
+    buffer.resize(bufferSize + size_t(canlog::maxLineLength(int(interfaceName.size()))));
     used = 0;
     count = 0;
     flushTimer.start(flushIntervalMs);
@@ -78,14 +78,14 @@ void Recorder::record(const VectorCAN::Message &msg, qint64 micros)
 {
     if (!isRecording())
         return;
-    xl::candump::Frame frame;
-    frame.micros = micros;
-    frame.id = msg.id;
-    frame.extended = msg.extended;
-    frame.dlc = quint8(std::clamp(msg.dlc, 0, 15));
-    std::copy(std::begin(msg.data), std::end(msg.data), frame.data);
-    frame.tx = msg.tx;
-    used = size_t(xl::candump::writeLine(buffer.data() + used, frame, interfaceName) - buffer.data());
+    canlog::Record record;
+    record.micros = micros;
+    record.frame.id = msg.id;
+    record.frame.flags = msg.extended ? bus::Frame::Extended : 0;
+    record.frame.length = quint8(std::clamp(msg.dlc, 0, 15));
+    std::copy(std::begin(msg.data), std::end(msg.data), record.frame.data.begin());
+    record.tx = msg.tx;
+    used = size_t(canlog::writeLine(buffer.data() + used, record, interfaceName) - buffer.data());
     ++count;
     if (used >= bufferSize)
         flush();

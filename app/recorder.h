@@ -1,7 +1,7 @@
 #pragma once
 
 #include "can/vectorcan.h"
-#include "xl/candumplog.h"
+#include "canlog/candumplog.h"
 
 #include <QObject>
 #include <QTimer>
@@ -13,7 +13,7 @@
 namespace app {
 
 // Records the frames it is given into a file in the text log format of the
-// Linux can-utils (xl/candumplog.h), each stamped with the wall-clock time it
+// Linux can-utils (canlog/candumplog.h), each stamped with the wall-clock time it
 // is given. The lines gather in a buffer that goes to the file when it is
 // full, at least once a second and on stop, so that a busy bus costs a write
 // now and then and never one per frame.

@@ -6,7 +6,7 @@
 #include "app/systemdriver.h"
 #include "channeldialog/canchannelselectdlg.h"
 #include "protocol/deviceprotocol.h"
-#include "xl/busloss.h"
+#include "bus/busloss.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -29,11 +29,11 @@ constexpr int busStatusIntervalMs = 1000;
 // The reasons the driver knows, in the console's words; any other as the system gave it.
 QString lossText(const QString &reason)
 {
-    if (reason == QLatin1String(xl::busloss::closed))
+    if (reason == QLatin1String(bus::busloss::closed))
         return Session::tr("Verbindung vom Bus getrennt");
-    if (reason == QLatin1String(xl::busloss::unreachable))
+    if (reason == QLatin1String(bus::busloss::unreachable))
         return Session::tr("Bus nicht erreichbar");
-    if (reason == QLatin1String(xl::busloss::adapterGone))
+    if (reason == QLatin1String(bus::busloss::adapterGone))
         return Session::tr("CAN-Adapter getrennt");
     return reason;
 }

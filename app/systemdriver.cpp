@@ -1,8 +1,7 @@
 #include "app/systemdriver.h"
 
 #include "sim/simulatorchannel.h"
-#include "xl/serialbuschannel.h"
-#include "xl/virtualcanchannel.h"
+#include "xl/buschannels.h"
 
 #include <QSet>
 

@@ -1,4 +1,4 @@
-#include "xl/virtualcanlink.h"
+#include "virtualbus/virtualcanlink.h"
 
 #include <QCanBus>
 #include <QCanBusDevice>
@@ -16,7 +16,7 @@ namespace {
 
 // Fewer than our client keeps for its owner: a late owner must not make it
 // drop any.
-constexpr int framesPerBlock = xl::VirtualCanLink::handoffCapacity / 2;
+constexpr int framesPerBlock = virtualbus::VirtualCanLink::handoffCapacity / 2;
 
 // The hub's side of a virtual bus: a block of frame lines on 2,000 29-bit
 // identifiers, 8 bytes each, as a busy bus carries them.
@@ -90,13 +90,13 @@ void qtClient(benchmark::State &state)
 void ourClient(benchmark::State &state)
 {
     Hub hub;
-    xl::VirtualCanLink link({QStringLiteral("127.0.0.1"), hub.server.serverPort(), 0});
+    virtualbus::VirtualCanLink link({QStringLiteral("127.0.0.1"), hub.server.serverPort(), 0});
     QString error;
     if (!link.open(5000, &error) || !hub.accept()) {
         state.SkipWithError(qPrintable(error));
         return;
     }
-    std::vector<xl::wire::Frame> frames;
+    std::vector<bus::Frame> frames;
     frames.reserve(1024);
     for (auto _ : state) {
         int received = 0;

@@ -1,5 +1,8 @@
 #include "devsim/devsim.h"
 
+#include "sim/buspace.h"
+#include "virtualbus/makelink.h"
+
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
@@ -23,7 +26,7 @@ void print(FILE *stream, const QString &line)
 DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
     : QObject(parent)
     , options(chosen)
-    , replay([this](const QCanBusFrame &frame) { node.transmit(frame); })
+    , replay([this](const bus::Frame &frame) { node.transmit(frame); })
 {
     sim::KorvelDevice &device = node.device();
     device.setMatrixSize(options.rows, options.columns);
@@ -72,10 +75,7 @@ DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
     });
     // The device hears the bus but says nothing, neither frames nor lines.
     node.device().blockSignals(options.noDevice);
-    connect(&node, &sim::BusNode::failed, this, [this](const QString &reason) {
-        report((onBus ? QStringLiteral("lost the bus: ") : QStringLiteral("cannot get on the bus: ")) + reason);
-        QCoreApplication::exit(1);
-    });
+    connect(&node, &sim::BusNode::failed, this, &DevSim::leaveBus);
     connect(&node, &sim::BusNode::problem, this, &DevSim::report);
 }
 
@@ -90,7 +90,7 @@ void DevSim::start()
         QStringLiteral("korvel.sim.device.info=false\nkorvel.xl.virtualcan.info=false\n"
                        "qt.canbus.plugins.virtualcan=false"));
 
-    stopSignals = std::make_unique<xl::StopSignals>();
+    stopSignals = std::make_unique<platform::StopSignals>();
     if (!stopSignals->error().isEmpty()) {
         report(QStringLiteral("cannot watch for SIGINT and SIGTERM: ") + stopSignals->error());
         // Queued: the event loop has not started yet.
@@ -98,7 +98,7 @@ void DevSim::start()
             QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
         return;
     }
-    connect(stopSignals.get(), &xl::StopSignals::stopRequested, this, [] { QCoreApplication::quit(); });
+    connect(stopSignals.get(), &platform::StopSignals::stopRequested, this, [] { QCoreApplication::quit(); });
 
     QString error;
     if (!options.replayFile.isEmpty() && !replay.open(options.replayFile, options.speed, &error)) {
@@ -108,7 +108,17 @@ void DevSim::start()
         return;
     }
 
-    node.attach(options.plugin, options.interface, connectTimeoutMs);
+    std::unique_ptr<bus::Link> link = virtualbus::makeLink(options.plugin, options.interface, sim::busBitRate, &error);
+    if (link)
+        node.attach(std::move(link), connectTimeoutMs);
+    else
+        QMetaObject::invokeMethod(this, [this, error] { leaveBus(error); }, Qt::QueuedConnection);
+}
+
+void DevSim::leaveBus(const QString &reason)
+{
+    report((onBus ? QStringLiteral("lost the bus: ") : QStringLiteral("cannot get on the bus: ")) + reason);
+    QCoreApplication::exit(1);
 }
 
 void DevSim::report(const QString &message) const

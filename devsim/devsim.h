@@ -2,8 +2,8 @@
 
 #include "devsim/devsimoptions.h"
 #include "devsim/replay.h"
+#include "platform/stopsignals.h"
 #include "sim/busnode.h"
-#include "xl/stopsignals.h"
 
 #include <QObject>
 
@@ -31,11 +31,13 @@ public:
 private:
     // On stderr, naming the program and the bus.
     void report(const QString &message) const;
+    // Never on the bus, or off it for good: the program ends with 1.
+    void leaveBus(const QString &reason);
 
     DevSimOptions options;
     sim::BusNode node;
     bool onBus = false;
-    std::unique_ptr<xl::StopSignals> stopSignals;  // once started
+    std::unique_ptr<platform::StopSignals> stopSignals;  // once started
     Replay replay;
 };
 

@@ -1,6 +1,6 @@
 #include "devsim/devsimoptions.h"
 
-#include "xl/virtualcanaddress.h"
+#include "virtualbus/virtualcanaddress.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -137,11 +137,11 @@ std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments)
     options.plugin = parser.value(plugin);
     options.device = parser.value(device);
     options.interface = options.device;
-    if (options.plugin == xl::virtualCanPlugin) {
+    if (options.plugin == virtualbus::virtualCanPlugin) {
         // Read strictly: Qt's plugin takes can0x for can0 and a port out of
         // range for its own, so the bus joined would not be the one named.
         QString error;
-        const std::optional<xl::VirtualCanAddress> address = xl::parseVirtualCanAddress(options.device, &error);
+        const std::optional<virtualbus::VirtualCanAddress> address = virtualbus::parseVirtualCanAddress(options.device, &error);
         if (!address) {
             reject(error);
             return std::nullopt;

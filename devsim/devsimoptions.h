@@ -1,6 +1,6 @@
 #pragma once
 
-#include "xl/virtualcanaddress.h"
+#include "virtualbus/virtualcanaddress.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,7 +12,7 @@ namespace devsim {
 // What korvel-devsim was asked for on its command line.
 struct DevSimOptions
 {
-    QString plugin = xl::virtualCanPlugin;
+    QString plugin = virtualbus::virtualCanPlugin;
     QString device = QStringLiteral("can0");
     QString interface;  // the device as the plugin takes it
     int rows = 14;

@@ -27,7 +27,7 @@ constexpr size_t chunkSize = 64 * 1024;
 // gives it, for the longest interface name Linux has; the newline it counts
 // makes room for a carriage return. A longer line is skipped as it comes,
 // never held whole.
-constexpr qsizetype longestLine = xl::candump::maxLineLength(IFNAMSIZ - 1);
+constexpr qsizetype longestLine = canlog::maxLineLength(IFNAMSIZ - 1);
 
 } // namespace
 
@@ -118,8 +118,9 @@ void Replay::playDue()
             timer.start(int((waitNs + 999999) / 1000000));
             return;
         }
-        QCanBusFrame frame(next->id, QByteArray(reinterpret_cast<const char *>(next->data), std::min<int>(next->dlc, 8)));
-        frame.setExtendedFrameFormat(next->extended);
+        // A classic DLC beyond 8 still carries 8 bytes.
+        bus::Frame frame = next->frame;
+        frame.length = std::min<quint8>(frame.length, 8);
         send(frame);
         ++frames;
         ++sent;
@@ -176,7 +177,7 @@ void Replay::take(QByteArrayView line)
         line.chop(1);
     if (line.trimmed().isEmpty())
         return;
-    next = xl::candump::parseLine(std::string_view(line.data(), size_t(line.size())));
+    next = canlog::parseLine(std::string_view(line.data(), size_t(line.size())));
     if (!next)
         skipLine();
 }

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "xl/candumplog.h"
-#include "xl/virtualcanwire.h"
+#include "canlog/candumplog.h"
+#include "virtualbus/virtualcanwire.h"
 
-#include <QCanBusFrame>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -18,7 +17,7 @@
 
 namespace devsim {
 
-// Plays a log in the can-utils text format (xl/candumplog.h) with the
+// Plays a log in the can-utils text format (canlog/candumplog.h) with the
 // timing of its stamps, or that many times faster, read as it plays in chunks
 // of a fixed size, so that neither a long recording nor a line without end
 // costs memory. Reads files, FIFOs, pipes and standard input alike, the
@@ -30,7 +29,7 @@ class Replay : public QObject
     Q_OBJECT
 
 public:
-    using Send = std::function<void(const QCanBusFrame &)>;
+    using Send = std::function<void(const bus::Frame &)>;
     static constexpr int reportedLines = 5;  // line numbers kept of the skipped ones
 
     explicit Replay(Send send, QObject *parent = nullptr);
@@ -70,12 +69,12 @@ private:
     bool readable = false;                      // the notifier fired since the last read
     std::vector<char> chunk;
     std::string_view unread;  // of chunk
-    xl::wire::LineSplitter splitter;
+    virtualbus::wire::LineSplitter splitter;
     bool midLine = false;     // the last byte read was no newline
     bool ended = false;       // no more input
     bool stopped = false;     // failed
     double speed = 1;
-    std::optional<xl::candump::Frame> next;
+    std::optional<canlog::Record> next;
     qint64 firstMicros = 0;
     qint64 lineNumber = 0;    // of the lines complete
     quint64 frames = 0;

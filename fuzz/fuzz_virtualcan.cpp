@@ -1,4 +1,4 @@
-#include "xl/virtualcanwire.h"
+#include "virtualbus/virtualcanwire.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -11,19 +11,19 @@
  */
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    using namespace xl::wire;
+    using namespace virtualbus::wire;
     LineSplitter splitter;
     // Fed in two pieces, so that lines across reads are taken apart too.
     const size_t half = size / 2;
     const auto onLine = [](QByteArrayView line) {
-        Frame frame;
+        bus::Frame frame;
         if (parseFrame(line, &frame) == Fault::None) {
             QByteArray written;
             appendFrameLine(written, 1, frame);
             Command command;
             if (parseCommand(QByteArrayView(written).chopped(1), &command) != Fault::None || command.bus != 1)
                 std::abort();
-            Frame again;
+            bus::Frame again;
             if (parseFrame(command.frameText, &again) != Fault::None || again.id != frame.id
                 || again.flags != frame.flags || again.length != frame.length || again.data != frame.data)
                 std::abort();

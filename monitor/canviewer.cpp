@@ -1,5 +1,6 @@
 #include "canviewer.h"
 
+#include "bus/hexdigit.h"
 #include "plaintextdelegate.h"
 #include "protocol/deviceprotocol.h"
 
@@ -23,8 +24,6 @@ constexpr qint64 silenceMs = 10000;
 // pass over the rows every time (measured with 10,000 rows shown).
 constexpr qsizetype rebuildAbove = 512;
 
-constexpr char hexDigits[] = "0123456789abcdef";
-
 // The record holds eight data bytes whatever DLC the bus reported.
 int storedBytes(int dlc)
 {
@@ -38,8 +37,8 @@ QString dataText(const quint8 *data, int count)
     QString text(3 * count, QLatin1Char(' '));
     QChar *out = text.data();
     for (int i = 0; i < count; ++i) {
-        out[3 * i] = QLatin1Char(hexDigits[data[i] >> 4]);
-        out[3 * i + 1] = QLatin1Char(hexDigits[data[i] & 0xF]);
+        out[3 * i] = QLatin1Char(bus::lowerHexDigits[data[i] >> 4]);
+        out[3 * i + 1] = QLatin1Char(bus::lowerHexDigits[data[i] & 0xF]);
     }
     return text;
 }
@@ -61,7 +60,7 @@ QString idText(quint32 key)
     QString text(marker + digits, QLatin1Char('*'));
     QChar *out = text.data() + marker;
     for (int i = 0; i < digits; ++i)
-        out[i] = QLatin1Char(hexDigits[(id >> 4 * (digits - 1 - i)) & 0xF]);
+        out[i] = QLatin1Char(bus::lowerHexDigits[(id >> 4 * (digits - 1 - i)) & 0xF]);
     return text;
 }
 

@@ -1,12 +1,6 @@
 #include "sim/busnode.h"
 
-#include "sim/buspace.h"
-#include "xl/busloss.h"
-#include "xl/serialbusdevice.h"
-
 #include <QTimer>
-
-#include <cstring>
 
 namespace sim {
 
@@ -21,58 +15,24 @@ BusNode::BusNode(QObject *parent)
 // The bus goes before the device it would otherwise call.
 BusNode::~BusNode()
 {
-    bus.reset();
-    virtualBus.reset();
+    way.reset();
 }
 
 // Attached or not, it is said from the event loop, so that attach() returns
 // before anything is reported.
-void BusNode::attach(const QString &plugin, const QString &interface, int timeoutMs)
+void BusNode::attach(std::unique_ptr<bus::Link> onto, int timeoutMs)
 {
+    way = std::move(onto);
+    connect(way.get(), &bus::Link::framesArrived, this, &BusNode::receiveFrames);
     QString reason;
-    const bool on = plugin == xl::virtualCanPlugin ? attachVirtual(interface, timeoutMs, &reason)
-                                                   : attachSerialBus(plugin, interface, timeoutMs, &reason);
-    if (on)
-        QTimer::singleShot(0, this, &BusNode::attached);
-    else
+    if (!way->open(timeoutMs, &reason)) {
+        way.reset();
         QTimer::singleShot(0, this, [this, reason] { fail(reason); });
-}
-
-bool BusNode::attachSerialBus(const QString &plugin, const QString &interface, int timeoutMs, QString *reason)
-{
-    bus = xl::createSerialBusDevice(plugin, interface, reason);
-    if (!bus || !xl::connectSerialBusDevice(*bus, busBitRate, timeoutMs, reason))
-        return false;
-    connect(bus.get(), &QCanBusDevice::framesReceived, this, [this] {
-        for (const QCanBusFrame &frame : xl::readDataFrames(*bus, QStringLiteral("simulated device")))
-            faults.receive(frame);
-    });
-    connect(bus.get(), &QCanBusDevice::errorOccurred, this, [this] {
-        if (bus->state() == QCanBusDevice::ConnectedState)
-            emit problem(bus->errorString());
-    });
-    connect(bus.get(), &QCanBusDevice::stateChanged, this, [this](QCanBusDevice::CanBusDeviceState state) {
-        if (state == QCanBusDevice::UnconnectedState) {
-            const QString why = bus->errorString();
-            fail(why.isEmpty() ? QLatin1String(xl::busloss::closed) : why);
-        }
-    });
-    return true;
-}
-
-bool BusNode::attachVirtual(const QString &interface, int timeoutMs, QString *reason)
-{
-    const std::optional<xl::VirtualCanAddress> address = xl::parseVirtualCanAddress(interface, reason);
-    if (!address)
-        return false;
-    virtualBus = std::make_unique<xl::VirtualCanLink>(*address);
-    if (!virtualBus->open(timeoutMs, reason)) {
-        virtualBus.reset();
-        return false;
+        return;
     }
-    connect(virtualBus.get(), &xl::VirtualCanLink::framesArrived, this, &BusNode::receiveVirtualFrames);
-    connect(virtualBus.get(), &xl::VirtualCanLink::lost, this, &BusNode::fail);
-    return true;
+    connect(way.get(), &bus::Link::lost, this, &BusNode::fail);
+    connect(way.get(), &bus::Link::problem, this, &BusNode::problem);
+    QTimer::singleShot(0, this, &BusNode::attached);
 }
 
 void BusNode::fail(const QString &reason)
@@ -83,34 +43,22 @@ void BusNode::fail(const QString &reason)
     emit failed(reason);
 }
 
-void BusNode::receiveVirtualFrames()
+// All that waits: the device is as fast as any flood.
+void BusNode::receiveFrames()
 {
     received.clear();
-    virtualBus->take(received, xl::VirtualCanLink::handoffCapacity);
-    for (const xl::wire::Frame &frame : received) {
-        if (!frame.isClassicData())
-            continue;
-        QCanBusFrame in(frame.id, QByteArray(reinterpret_cast<const char *>(frame.data.data()), frame.length));
-        in.setExtendedFrameFormat(frame.has(xl::wire::Frame::Extended));
-        faults.receive(in);
+    way->take(received, bus::Link::handoffCapacity);
+    for (const bus::Frame &frame : received) {
+        if (frame.isClassicData())
+            faults.receive(frame);
     }
 }
 
-// A frame the bus refuses is reported by the plugin through errorOccurred().
-void BusNode::transmit(const QCanBusFrame &frame)
+// A frame the bus refuses is reported through problem().
+void BusNode::transmit(const bus::Frame &frame)
 {
-    if (!virtualBus) {
-        if (bus)
-            bus->writeFrame(frame);
-        return;
-    }
-    const QByteArray payload = frame.payload();
-    xl::wire::Frame out;
-    out.id = frame.frameId();
-    out.flags = frame.hasExtendedFrameFormat() ? xl::wire::Frame::Extended : 0;
-    out.length = quint8(qMin<qsizetype>(payload.size(), 8));
-    std::memcpy(out.data.data(), payload.constData(), out.length);
-    virtualBus->write(out);
+    if (way)
+        way->write(frame);
 }
 
 } // namespace sim

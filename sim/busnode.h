@@ -1,10 +1,9 @@
 #pragma once
 
+#include "bus/link.h"
 #include "sim/faultylink.h"
 #include "sim/korveldevice.h"
-#include "xl/virtualcanlink.h"
 
-#include <QCanBusDevice>
 #include <QObject>
 #include <QString>
 
@@ -13,10 +12,9 @@
 
 namespace sim {
 
-// The simulated device as a node on a Qt SerialBus bus, or on a virtual bus
-// through our own client, in place of the real one, behind a link that may be
-// made faulty: data frames from the bus reach the device, and the device's
-// frames go onto the bus.
+// The simulated device as a node on whatever bus a link reaches, in place of
+// the real one, behind a link that may be made faulty: data frames from the
+// bus reach the device, and the device's frames go onto the bus.
 class BusNode : public QObject
 {
     Q_OBJECT
@@ -28,11 +26,11 @@ public:
     KorvelDevice &device() { return simulated; }
     FaultyLink &link() { return faults; }
 
-    // Connects to the interface through the plugin, waiting at most timeoutMs;
-    // attached() or failed() follows from the event loop. One attach per node.
-    void attach(const QString &plugin, const QString &interface, int timeoutMs);
+    // Opens the link, waiting at most timeoutMs; attached() or failed()
+    // follows from the event loop. One attach per node.
+    void attach(std::unique_ptr<bus::Link> onto, int timeoutMs);
     // Puts a frame on the bus as it is, past the device and its link.
-    void transmit(const QCanBusFrame &frame);
+    void transmit(const bus::Frame &frame);
 
 signals:
     void attached();
@@ -42,17 +40,14 @@ signals:
     void problem(const QString &reason);
 
 private:
-    bool attachSerialBus(const QString &plugin, const QString &interface, int timeoutMs, QString *reason);
-    bool attachVirtual(const QString &interface, int timeoutMs, QString *reason);
     void fail(const QString &reason);
-    void receiveVirtualFrames();
+    void receiveFrames();
 
     KorvelDevice simulated;
     FaultyLink faults;
-    std::unique_ptr<QCanBusDevice> bus;
-    std::unique_ptr<xl::VirtualCanLink> virtualBus;  // on a virtual bus, in place of bus
-    std::vector<xl::wire::Frame> received;
-    bool off = false;              // failed() was emitted
+    std::unique_ptr<bus::Link> way;  // onto the bus, once attached
+    std::vector<bus::Frame> received;
+    bool off = false;                // failed() was emitted
 };
 
 } // namespace sim

@@ -7,9 +7,9 @@ namespace sim {
 
 namespace {
 
-qint64 frameTime(const QCanBusFrame &frame)
+qint64 frameTime(const bus::Frame &frame)
 {
-    return frameNanoseconds(frame.hasExtendedFrameFormat(), int(frame.payload().size()));
+    return frameNanoseconds(frame.has(bus::Frame::Extended), frame.length);
 }
 
 } // namespace
@@ -29,7 +29,7 @@ void BusPace::setClock(Clock newClock)
     clock = std::move(newClock);
 }
 
-void BusPace::queue(const QCanBusFrame &frame, qint64 readyAt)
+void BusPace::queue(const bus::Frame &frame, qint64 readyAt)
 {
     const auto later = std::upper_bound(waiting.cbegin(), waiting.cend(), readyAt,
                                         [](qint64 at, const Timed &waits) { return at < waits.at; });
@@ -39,7 +39,7 @@ void BusPace::queue(const QCanBusFrame &frame, qint64 readyAt)
     arm(at);
 }
 
-std::optional<qint64> BusPace::book(const QCanBusFrame &frame)
+std::optional<qint64> BusPace::book(const bus::Frame &frame)
 {
     const qint64 at = now();
     board(at);
@@ -64,7 +64,7 @@ void BusPace::release()
     board(at);
     // Taken off before it is handed on, in case whoever takes it queues more.
     while (!onBus.empty() && onBus.front().at <= at) {
-        const QCanBusFrame frame = onBus.front().frame;
+        const bus::Frame frame = onBus.front().frame;
         onBus.pop_front();
         emit carried(frame);
     }

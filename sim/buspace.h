@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QCanBusFrame>
+#include "bus/frame.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -62,11 +63,11 @@ public:
     // A frame of the device's, to go onto the bus no earlier than readyAt:
     // carried() follows at its end. Frames go in the order of their ready
     // times, those ready at once in the order queued.
-    void queue(const QCanBusFrame &frame, qint64 readyAt);
+    void queue(const bus::Frame &frame, qint64 readyAt);
     // A frame another node puts on the bus now: it holds the bus for its time
     // behind whatever holds it already. Its end, or nothing if the bus is
     // booked more than backlogNs ahead: the frame is refused.
-    std::optional<qint64> book(const QCanBusFrame &frame);
+    std::optional<qint64> book(const bus::Frame &frame);
     // A frame the bus has carried already, heard now: the bus was busy with
     // it until now, so a frame of the device's that was ready meanwhile goes
     // after it; nothing is booked beyond now.
@@ -75,13 +76,13 @@ public:
     void release();
 
 signals:
-    void carried(const QCanBusFrame &frame);
+    void carried(const bus::Frame &frame);
 
 private:
     struct Timed
     {
         qint64 at;  // ready, or at its end once on the bus
-        QCanBusFrame frame;
+        bus::Frame frame;
     };
 
     // Puts the frames whose time has come onto the bus, each after the one before.

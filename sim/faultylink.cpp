@@ -24,7 +24,7 @@ void FaultyLink::setSeed(quint32 seed)
 
 // Both draws are made for every frame, so that the faults depend only on the
 // seed and the traffic.
-void FaultyLink::send(const QCanBusFrame &frame)
+void FaultyLink::send(const bus::Frame &frame)
 {
     const bool dropped = outgoingRandom.generateDouble() < dropRate;
     const bool doubled = outgoingRandom.generateDouble() < duplicateRate;
@@ -35,13 +35,13 @@ void FaultyLink::send(const QCanBusFrame &frame)
         pacing.queue(frame, ready + (jitter ? qint64(outgoingRandom.bounded(jitter + 1)) * nsPerMs : 0));
 }
 
-void FaultyLink::receive(const QCanBusFrame &frame)
+void FaultyLink::receive(const bus::Frame &frame)
 {
     pacing.heard();
     hear(frame);
 }
 
-bool FaultyLink::carry(const QCanBusFrame &frame)
+bool FaultyLink::carry(const bus::Frame &frame)
 {
     const std::optional<qint64> end = pacing.book(frame);
     if (!end)
@@ -51,7 +51,7 @@ bool FaultyLink::carry(const QCanBusFrame &frame)
     return true;
 }
 
-void FaultyLink::hear(const QCanBusFrame &frame)
+void FaultyLink::hear(const bus::Frame &frame)
 {
     if (incomingRandom.generateDouble() >= incomingDropRate)
         emit received(frame);

@@ -2,7 +2,6 @@
 
 #include "sim/buspace.h"
 
-#include <QCanBusFrame>
 #include <QObject>
 #include <QRandomGenerator>
 
@@ -23,13 +22,13 @@ public:
     explicit FaultyLink(QObject *parent = nullptr);
 
     // A frame towards the bus; sent() follows at its end on the bus, or not.
-    void send(const QCanBusFrame &frame);
+    void send(const bus::Frame &frame);
     // A frame the bus has carried already; received() follows at once, or not.
-    void receive(const QCanBusFrame &frame);
+    void receive(const bus::Frame &frame);
     // A frame another node puts on this bus now, which the device hears at
     // its end: received() follows at once, or not. False, and nothing heard,
     // when the bus refuses it (BusPace::book).
-    bool carry(const QCanBusFrame &frame);
+    bool carry(const bus::Frame &frame);
 
     // The bus it sends onto, whose clock a test may drive.
     BusPace &pace() { return pacing; }
@@ -49,11 +48,11 @@ public:
     void setIncomingDropRate(double rate) { incomingDropRate = rate; }
 
 signals:
-    void sent(const QCanBusFrame &frame);
-    void received(const QCanBusFrame &frame);
+    void sent(const bus::Frame &frame);
+    void received(const bus::Frame &frame);
 
 private:
-    void hear(const QCanBusFrame &frame);
+    void hear(const bus::Frame &frame);
 
     BusPace pacing{this};  // a child, so that it follows the link to another thread
     qint64 heardAt = 0;  // the end of the last frame carry() put on the bus

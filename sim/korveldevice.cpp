@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 Q_LOGGING_CATEGORY(lcDevice, "korvel.sim.device")
 
@@ -68,15 +69,14 @@ KorvelDevice::KorvelDevice(QObject *parent)
 
 KorvelDevice::~KorvelDevice() = default;
 
-void KorvelDevice::handleFrame(const QCanBusFrame &frame)
+void KorvelDevice::handleFrame(const bus::Frame &frame)
 {
-    if (!frame.hasExtendedFrameFormat() || frame.frameType() != QCanBusFrame::DataFrame)
+    if (!frame.has(bus::Frame::Extended) || !frame.isClassicData())
         return;
-    const QByteArray payload = frame.payload();
-    const auto *data = reinterpret_cast<const quint8 *>(payload.constData());
-    if (frame.frameId() == protocol::isoTpTxId)
-        receiver.handleFrame(data, int(payload.size()));
-    else if (frame.frameId() == protocol::requestId && payload.size() == 8 && data[0] == protocol::service)
+    const quint8 *data = frame.data.data();
+    if (frame.id == protocol::isoTpTxId)
+        receiver.handleFrame(data, frame.length);
+    else if (frame.id == protocol::requestId && frame.length == 8 && data[0] == protocol::service)
         handleRequest(data);
 }
 
@@ -203,8 +203,11 @@ int KorvelDevice::randomNoise(int amplitude) const
 
 void KorvelDevice::send(quint32 id, const QByteArray &frame)
 {
-    QCanBusFrame out(id, frame);
-    out.setExtendedFrameFormat(true);
+    bus::Frame out;
+    out.id = id;
+    out.flags = bus::Frame::Extended;
+    out.length = quint8(std::min<qsizetype>(frame.size(), qsizetype(out.data.size())));
+    std::memcpy(out.data.data(), frame.constData(), out.length);
     emit frameOut(out);
 }
 

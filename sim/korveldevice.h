@@ -1,9 +1,9 @@
 #pragma once
 
+#include "bus/frame.h"
 #include "sim/isotpreceiver.h"
 
 #include <QByteArray>
-#include <QCanBusFrame>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -27,8 +27,8 @@ struct Calibration
 // A Korvel touch input device as a node on a CAN bus: it answers the console's
 // requests for pressure values and the touchpad matrix, takes ISO-TP messages
 // with flow control, and keeps the calibration written to it. Its frames are
-// Qt SerialBus frames, so any bus can carry it; a FaultyLink between it and
-// the bus makes the bus as slow and unreliable as asked.
+// bus::Frames, so any bus can carry it; a FaultyLink between it and the bus
+// makes the bus as slow and unreliable as asked.
 class KorvelDevice : public QObject
 {
     Q_OBJECT
@@ -38,7 +38,7 @@ public:
     ~KorvelDevice() override;
 
     // A frame from the bus, whatever it is: the device picks out its own.
-    void handleFrame(const QCanBusFrame &frame);
+    void handleFrame(const bus::Frame &frame);
 
     // Each dimension 0 to 255; a copy request takes the size in force then.
     void setMatrixSize(int rows, int columns);
@@ -71,7 +71,7 @@ public:
 signals:
     // A frame the device puts on the bus at once, from inside handleFrame():
     // 29-bit identifier, 8 bytes.
-    void frameOut(const QCanBusFrame &frame);
+    void frameOut(const bus::Frame &frame);
     // Each ISO-TP message received, in the words of its trace line, for
     // whoever shows the user what reached the device.
     void messageHandled(const QString &summary);

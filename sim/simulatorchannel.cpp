@@ -1,7 +1,5 @@
 #include "sim/simulatorchannel.h"
 
-#include "xl/serialbusdevice.h"
-
 namespace sim {
 
 SimulatorChannel::SimulatorChannel()
@@ -9,8 +7,8 @@ SimulatorChannel::SimulatorChannel()
 {
     QObject::connect(&simulated, &KorvelDevice::frameOut, &faults, &FaultyLink::send);
     QObject::connect(&faults, &FaultyLink::received, &simulated, &KorvelDevice::handleFrame);
-    QObject::connect(&faults, &FaultyLink::sent, &faults, [this](const QCanBusFrame &frame) {
-        deliver(xl::receivedEvent(frame.frameId(), frame.hasExtendedFrameFormat(), frame.payload()));
+    QObject::connect(&faults, &FaultyLink::sent, &faults, [this](const bus::Frame &frame) {
+        deliver(xl::toEvent(frame));
     });
 }
 
@@ -20,7 +18,7 @@ SimulatorChannel::~SimulatorChannel() = default;
 // take for now is refused as by a full transmit queue.
 XlStatus SimulatorChannel::write(const XlEvent &frame)
 {
-    return faults.carry(xl::serialBusFrame(frame)) ? XL_SUCCESS : XL_ERR_TX_NOT_POSSIBLE;
+    return faults.carry(xl::toFrame(frame)) ? XL_SUCCESS : XL_ERR_TX_NOT_POSSIBLE;
 }
 
 } // namespace sim

@@ -1,18 +1,18 @@
-#include "xl/candumplog.h"
+#include "canlog/candumplog.h"
 
 #include <QtTest>
 
-using xl::candump::Frame;
+using canlog::Record;
 
-Q_DECLARE_METATYPE(Frame)
+Q_DECLARE_METATYPE(Record)
 
 namespace {
 
-Frame frame(qint64 micros, quint32 id, bool extended, const QByteArray &data, bool tx, int dlc = -1)
+Record frame(qint64 micros, quint32 id, bool extended, const QByteArray &data, bool tx, int dlc = -1)
 {
-    Frame f{micros, id, extended, quint8(dlc < 0 ? data.size() : dlc), {}, tx};
-    std::memcpy(f.data, data.constData(), size_t(std::min<qsizetype>(data.size(), 8)));
-    return f;
+    Record r{micros, {id, quint8(extended ? bus::Frame::Extended : 0), quint8(dlc < 0 ? data.size() : dlc), {}}, tx};
+    std::memcpy(r.frame.data.data(), data.constData(), size_t(std::min<qsizetype>(data.size(), 8)));
+    return r;
 }
 
 } // namespace
@@ -25,7 +25,7 @@ class TestCandumpLog : public QObject
 private slots:
     void shouldWriteAndReadBackEachFrame_data()
     {
-        QTest::addColumn<Frame>("frame");
+        QTest::addColumn<Record>("frame");
         QTest::addColumn<QByteArray>("line");
 
         const QByteArray eight = QByteArray::fromHex("2001000000000000");
@@ -41,16 +41,16 @@ private slots:
 
     void shouldWriteAndReadBackEachFrame()
     {
-        QFETCH(Frame, frame);
+        QFETCH(Record, frame);
         QFETCH(QByteArray, line);
 
-        const auto written = [](const Frame &f) {
-            char buffer[xl::candump::maxLineLength(4)];
-            return QByteArray(buffer, int(xl::candump::writeLine(buffer, f, "can0") - buffer));
+        const auto written = [](const Record &f) {
+            char buffer[canlog::maxLineLength(4)];
+            return QByteArray(buffer, int(canlog::writeLine(buffer, f, "can0") - buffer));
         };
         QCOMPARE(written(frame), line + '\n');
         // Read back, the frame gives the same line: every field survived.
-        const std::optional<Frame> read = xl::candump::parseLine(std::string_view(line.constData(), size_t(line.size())));
+        const std::optional<Record> read = canlog::parseLine(std::string_view(line.constData(), size_t(line.size())));
         QVERIFY(read);
         QCOMPARE(written(*read), line + '\n');
     }
@@ -82,7 +82,7 @@ private slots:
     {
         QFETCH(QByteArray, line);
         QFETCH(bool, frame);
-        QCOMPARE(bool(xl::candump::parseLine(std::string_view(line.constData(), size_t(line.size())))), frame);
+        QCOMPARE(bool(canlog::parseLine(std::string_view(line.constData(), size_t(line.size())))), frame);
     }
 };
 

@@ -49,7 +49,7 @@ private slots:
 
     // SIGTERM ends the console with 0 from its channel dialog, before the
     // window is there, as from its running window (shouldRecordUntilStopped);
-    // never a spin. SIGINT takes the same handler (xl::StopSignals), which
+    // never a spin. SIGINT takes the same handler (platform::StopSignals), which
     // tst_devsim sends SIGINT; here the console is seen to catch both.
     void shouldEndOnAStopSignalInTheChannelDialog()
     {

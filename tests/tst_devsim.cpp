@@ -1,7 +1,7 @@
+#include "platform/stopsignals.h"
 #include "protocol/deviceprotocol.h"
-#include "xl/stopsignals.h"
-#include "xl/virtualcanaddress.h"
-#include "xl/virtualcanlink.h"
+#include "virtualbus/virtualcanaddress.h"
+#include "virtualbus/virtualcanlink.h"
 
 #include <QCanBus>
 #include <QCanBusDevice>
@@ -64,12 +64,12 @@ private slots:
     {
         // Ports of the tests' buses lie above the range the kernel hands out
         // on its own (32768 to 60999 here), which the suites' other sockets
-        // take from: this suite's even ones, tst_serialbuschannel's odd ones.
+        // take from: this suite's even ones, tst_linkchannel's odd ones.
         const QByteArray port = QByteArray::number(61000 + QCoreApplication::applicationPid() % 2000 * 2);
         qputenv("KORVEL_VIRTUALCAN_PORT", port);
         // The first device on the port, so that the bus server is this process's.
         const QScopedPointer<QCanBusDevice> bus(
-            QCanBus::instance()->createDevice(QStringLiteral("virtualcan"), xl::virtualCanInterface("can0")));
+            QCanBus::instance()->createDevice(QStringLiteral("virtualcan"), virtualbus::virtualCanInterface("can0")));
         QVERIFY(bus && bus->connectDevice());
         QTRY_COMPARE_WITH_TIMEOUT(bus->state(), QCanBusDevice::ConnectedState, 10000);
         QProcess program;
@@ -188,7 +188,7 @@ private slots:
     {
         const auto open = [] { return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System); };
         const QStringList before = open();
-        delete new xl::StopSignals;
+        delete new platform::StopSignals;
         QCOMPARE(open(), before);
     }
 
@@ -239,20 +239,20 @@ private slots:
 
         // A bus of its own, on a port above the pid-chosen ones.
         const QString url = QStringLiteral("tcp://127.0.0.1:65001/can0");
-        xl::VirtualCanLink peer(*xl::parseVirtualCanAddress(url));
+        virtualbus::VirtualCanLink peer(*virtualbus::parseVirtualCanAddress(url));
         QString error;
         QVERIFY2(peer.open(5000, &error), qPrintable(error));
         QProcess devsim;
         devsim.start(QStringLiteral(KORVEL_DEVSIM), {"--replay", path, "--speed", "10", "--no-device", "--device", url});
         // On the bus before a FIFO has a writer: its open() does not wait for one.
         QVERIFY(nextLine(devsim).endsWith("replay only"));
-        std::vector<xl::wire::Frame> frames;
+        std::vector<bus::Frame> frames;
         const auto hear = [&] {  // fewer after the wait show in the comparison
             (void)QTest::qWaitFor([&] { peer.take(frames, 100); return frames.size() >= size_t(heard.size()); }, 30000);
             QStringList lines;
-            for (const xl::wire::Frame &frame : frames) {
+            for (const bus::Frame &frame : frames) {
                 const QByteArray data(reinterpret_cast<const char *>(frame.data.data()), frame.length);
-                const char *extended = frame.has(xl::wire::Frame::Extended) ? " 1 " : " 0 ";
+                const char *extended = frame.has(bus::Frame::Extended) ? " 1 " : " 0 ";
                 lines << QString::number(frame.id, 16) + extended + data.toHex();
             }
             return lines;

@@ -8,11 +8,15 @@
 namespace {
 
 // "<id hex>[x for 29 bits] <data hex>"
-QCanBusFrame frame(const QString &text)
+bus::Frame frame(const QString &text)
 {
     const QString id = text.section(' ', 0, 0);
-    QCanBusFrame out(id.left(8).toUInt(nullptr, 16), QByteArray::fromHex(text.section(' ', 1).toLatin1()));
-    out.setExtendedFrameFormat(id.endsWith('x'));
+    const QByteArray data = QByteArray::fromHex(text.section(' ', 1).toLatin1());
+    bus::Frame out;
+    out.id = id.left(8).toUInt(nullptr, 16);
+    out.flags = id.endsWith('x') ? bus::Frame::Extended : 0;
+    out.length = quint8(data.size());
+    std::memcpy(out.data.data(), data.constData(), size_t(data.size()));
     return out;
 }
 
@@ -82,10 +86,11 @@ private slots:
         QStringList sent{QByteArray(reinterpret_cast<const char *>(&c), sizeof c).toHex()};
         // Past its flow controls: the data of each reply, any other frame as its identifier.
         for (const QList<QVariant> &signal : std::as_const(spy)) {
-            const QCanBusFrame out = signal.at(0).value<QCanBusFrame>();
-            if (out.frameId() != 0x17FAF073)
-                sent << (out.frameId() == 0x1BFF8301 && out.hasExtendedFrameFormat()
-                             ? out.payload().toHex() : "frame on " + QString::number(out.frameId(), 16));
+            const bus::Frame out = signal.at(0).value<bus::Frame>();
+            if (out.id != 0x17FAF073)
+                sent << (out.id == 0x1BFF8301 && out.has(bus::Frame::Extended)
+                             ? QByteArray(reinterpret_cast<const char *>(out.data.data()), out.length).toHex()
+                             : "frame on " + QString::number(out.id, 16));
         }
         QCOMPARE(sent, replies);
     }
@@ -184,7 +189,7 @@ private slots:
         link.pace().setClock([&] { return now; });
         connect(&link, &sim::FaultyLink::sent, [&] { at << int(now / 1000); });
         for (const QString &step : steps) {
-            const QCanBusFrame out = frame(step.mid(2));
+            const bus::Frame out = frame(step.mid(2));
             if (step.startsWith('@'))
                 now = step.mid(1).toLongLong() * 1000;
             else if (step.startsWith('l'))
@@ -195,8 +200,7 @@ private slots:
                 link.send(out);
             else if (step.startsWith('r'))
                 link.receive(out);
-            else if (channel.write(xl::receivedEvent(out.frameId(), out.hasExtendedFrameFormat(), out.payload()))
-                     == XL_ERR_TX_NOT_POSSIBLE)
+            else if (channel.write(xl::toEvent(out)) == XL_ERR_TX_NOT_POSSIBLE)
                 at << -1;
         }
         // The timer, firing every 10 µs, hands on what has come due.

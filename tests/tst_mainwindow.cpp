@@ -4,6 +4,7 @@
 #include "app/language.h"
 #include "app/mainwindow.h"
 #include "app/session.h"
+#include "bus/busloss.h"
 #include "monitor/canviewer.h"
 #include "monitor/canwindow.h"
 #include "monitor/pressurechart.h"
@@ -13,7 +14,6 @@
 #include "support/startconsole.h"
 #include "support/tracecapture.h"
 #include "touchview/touchview.h"
-#include "xl/busloss.h"
 
 #include <QMenu>
 #include <QMessageBox>
@@ -56,9 +56,9 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::addColumn<QString>("said");
 
-        QTest::newRow("closed") << QString::fromLatin1(xl::busloss::closed) << QStringLiteral("Verbindung vom Bus getrennt");
-        QTest::newRow("unreachable") << QString::fromLatin1(xl::busloss::unreachable) << QStringLiteral("Bus nicht erreichbar");
-        QTest::newRow("adapter gone") << QString::fromLatin1(xl::busloss::adapterGone) << QStringLiteral("CAN-Adapter getrennt");
+        QTest::newRow("closed") << QString::fromLatin1(bus::busloss::closed) << QStringLiteral("Verbindung vom Bus getrennt");
+        QTest::newRow("unreachable") << QString::fromLatin1(bus::busloss::unreachable) << QStringLiteral("Bus nicht erreichbar");
+        QTest::newRow("adapter gone") << QString::fromLatin1(bus::busloss::adapterGone) << QStringLiteral("CAN-Adapter getrennt");
         QTest::newRow("unknown") << QStringLiteral("Input/output error") << QStringLiteral("Input/output error");
     }
 

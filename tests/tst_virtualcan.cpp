@@ -1,13 +1,13 @@
-#include "xl/virtualcanhub.h"
-#include "xl/virtualcanlink.h"
 #include "support/tracecapture.h"
+#include "virtualbus/virtualcanhub.h"
+#include "virtualbus/virtualcanlink.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 
-using xl::wire::Fault;
-using xl::wire::Frame;
+using virtualbus::wire::Fault;
+using bus::Frame;
 
 namespace {
 
@@ -25,7 +25,7 @@ struct RawHub
     explicit RawHub(int bus)
     {
         server.listen(QHostAddress::LocalHost);
-        link = std::make_unique<xl::VirtualCanLink>(xl::VirtualCanAddress{"127.0.0.1", server.serverPort(), bus});
+        link = std::make_unique<virtualbus::VirtualCanLink>(virtualbus::VirtualCanAddress{"127.0.0.1", server.serverPort(), bus});
         QString error;
         if (!link->open(5000, &error))
             qWarning() << "cannot open:" << error;
@@ -34,7 +34,7 @@ struct RawHub
     }
 
     QTcpServer server;
-    std::unique_ptr<xl::VirtualCanLink> link;
+    std::unique_ptr<virtualbus::VirtualCanLink> link;
     std::unique_ptr<QTcpSocket> peer;
 };
 
@@ -69,7 +69,7 @@ private slots:
         QFETCH(QString, text);
 
         QString error;
-        const std::optional<xl::VirtualCanAddress> address = xl::parseVirtualCanAddress(device, &error);
+        const std::optional<virtualbus::VirtualCanAddress> address = virtualbus::parseVirtualCanAddress(device, &error);
         QCOMPARE(address ? address->toString() : error, text);
         QVERIFY(!address || address->isLoopback());
     }
@@ -128,7 +128,7 @@ private slots:
         QCOMPARE(frames.back().flags, quint8(Frame::Extended));
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(frames.back().data.data()), frames.back().length), "\x01\x02");
 
-        xl::VirtualCanHub hub;
+        virtualbus::VirtualCanHub hub;
         QVERIFY(hub.listen(0));
         QTcpSocket sender, listener, otherBus;
         for (const auto &[client, bus] : {std::pair(&listener, "can0"), {&otherBus, "can1"}, {&sender, "can0"}}) {
@@ -145,12 +145,12 @@ private slots:
 
         QCOMPARE(raw.link->faults(p.fault), quint64(p.fault != Fault::None));
         QCOMPARE(hub.dropped(p.fault), quint64(p.fault != Fault::None));
-        const QString trace = QStringLiteral(" dropped 1 line: 1 ") + QLatin1String(xl::wire::faultName(p.fault));
+        const QString trace = QStringLiteral(" dropped 1 line: 1 ") + QLatin1String(virtualbus::wire::faultName(p.fault));
         QCOMPARE(traced.lines().filter("dropped"),
                  p.fault == Fault::None ? QStringList() : (QStringList{"virtualcan can0" + trace, "virtual bus hub" + trace}));
 
         // Our hub going away is said once, and nothing is written after it.
-        QSignalSpy lost(raw.link.get(), &xl::VirtualCanLink::lost);
+        QSignalSpy lost(raw.link.get(), &virtualbus::VirtualCanLink::lost);
         raw.peer->close();
         QTRY_COMPARE(lost.count(), 1);
         QVERIFY(!raw.link->write(Frame()));

@@ -1,5 +1,5 @@
-#include "xl/virtualcanaddress.h"
-#include "xl/virtualcanlink.h"
+#include "virtualbus/virtualcanaddress.h"
+#include "virtualbus/virtualcanlink.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -36,13 +36,13 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    xl::VirtualCanLink bus(*xl::parseVirtualCanAddress(QStringLiteral("can0")));
+    virtualbus::VirtualCanLink bus(*virtualbus::parseVirtualCanAddress(QStringLiteral("can0")));
     QString error;
     if (!bus.open(3000, &error)) {
         std::fprintf(stderr, "korvel-loadgen: no virtual bus: %s\n", qPrintable(error));
         return 1;
     }
-    QObject::connect(&bus, &xl::VirtualCanLink::lost, [](const QString &reason) {
+    QObject::connect(&bus, &virtualbus::VirtualCanLink::lost, [](const QString &reason) {
         std::fprintf(stderr, "korvel-loadgen: virtual bus lost: %s\n", qPrintable(reason));
         QCoreApplication::exit(1);
     });
@@ -55,9 +55,9 @@ int main(int argc, char *argv[])
     QObject::connect(&pace, &QTimer::timeout, [&] {
         const qint64 due = clock.elapsed() * rate / 1000;
         for (; sent < due; ++sent) {
-            xl::wire::Frame frame;
+            bus::Frame frame;
             frame.id = quint32(sent % identifiers);
-            frame.flags = identifiers > 0x800 ? xl::wire::Frame::Extended : 0;
+            frame.flags = identifiers > 0x800 ? bus::Frame::Extended : 0;
             frame.length = 8;
             const quint64 count = quint64(sent);
             std::memcpy(frame.data.data(), &count, 8);

@@ -1,6 +1,6 @@
 #include "protocol/deviceprotocol.h"
 #include "tests/support/startconsole.h"
-#include "xl/virtualcanaddress.h"
+#include "virtualbus/virtualcanaddress.h"
 #include "app/session.h"
 #include "app/systemdriver.h"
 
@@ -194,7 +194,7 @@ int main(int argc, char *argv[])
     devsim.start(args.at(1), {});
     canbusutil.setStandardOutputFile(QProcess::nullDevice());
     canbusutil.start(QLibraryInfo::path(QLibraryInfo::BinariesPath) + QStringLiteral("/canbusutil"),
-                     {QStringLiteral("-l"), QStringLiteral("virtualcan"), xl::virtualCanInterface(QStringLiteral("can0"))});
+                     {QStringLiteral("-l"), QStringLiteral("virtualcan"), virtualbus::virtualCanInterface(QStringLiteral("can0"))});
     loadgen.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QByteArray loadgenOutput;
     size_t nextLoad = 0;

@@ -1,7 +1,5 @@
 #include "xl/channel.h"
 
-#include <QLoggingCategory>
-
 #include <cstring>
 
 Q_LOGGING_CATEGORY(lcXlChannel, "korvel.xl.channel")
@@ -45,14 +43,35 @@ void Channel::fail(const QString &reason)
     qCWarning(lcXlChannel).noquote() << name() << "failed, off the bus until reopened:" << failureReason;
 }
 
-XlEvent receivedEvent(quint32 id, bool extended, const QByteArray &data, quint16 flags)
+XlEvent toEvent(const bus::Frame &frame)
 {
     XlEvent event{};
     event.tag = XL_RECEIVE_MSG;
-    event.id = extended ? (id | XL_CAN_EXT_MSG_ID) : id;
+    event.id = frame.has(bus::Frame::Extended) ? frame.id | XL_CAN_EXT_MSG_ID : frame.id;
+    event.dlc = frame.length;
+    std::memcpy(event.data, frame.data.data(), size_t(qMin<int>(frame.length, XL_CAN_MAX_DATA)));
+    return event;
+}
+
+bus::Frame toFrame(const XlEvent &event)
+{
+    bus::Frame frame;
+    frame.id = event.id & ~XL_CAN_EXT_MSG_ID;
+    frame.flags = event.id & XL_CAN_EXT_MSG_ID ? bus::Frame::Extended : 0;
+    frame.length = quint8(qMin<int>(event.dlc, XL_CAN_MAX_DATA));
+    std::memcpy(frame.data.data(), event.data, frame.length);
+    return frame;
+}
+
+XlEvent receivedEvent(quint32 id, bool extended, const QByteArray &data, quint16 flags)
+{
+    bus::Frame frame;
+    frame.id = id;
+    frame.flags = extended ? bus::Frame::Extended : 0;
+    frame.length = quint8(qMin<qsizetype>(data.size(), qsizetype(frame.data.size())));
+    std::memcpy(frame.data.data(), data.constData(), frame.length);
+    XlEvent event = toEvent(frame);
     event.flags = flags;
-    event.dlc = quint16(data.size());
-    std::memcpy(event.data, data.constData(), size_t(qMin(data.size(), XL_CAN_MAX_DATA)));
     return event;
 }
 

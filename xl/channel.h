@@ -1,11 +1,15 @@
 #pragma once
 
+#include "bus/frame.h"
 #include "xl/xlapi.h"
 
 #include <QByteArray>
+#include <QLoggingCategory>
 #include <QString>
 
 #include <functional>
+
+Q_DECLARE_LOGGING_CATEGORY(lcXlChannel)
 
 namespace xl {
 
@@ -56,8 +60,15 @@ private:
     std::function<void(quint64)> lossSink;
 };
 
-// A received CAN event as a bus delivers it: the identifier with the marker bit
-// of 29-bit identifiers, the data length as the DLC and at most 8 data bytes.
+// A frame from a bus as the driver's ports receive it: the identifier with
+// the marker bit of 29-bit identifiers, the length as the DLC and at most 8
+// data bytes.
+XlEvent toEvent(const bus::Frame &frame);
+// A frame a port transmits, for the bus: a 29-bit identifier exactly when the
+// event's identifier has XL_CAN_EXT_MSG_ID (0x7FF may be a 29-bit one as
+// well), with min(DLC, 8) data bytes. Its identifier is not checked.
+bus::Frame toFrame(const XlEvent &event);
+// The received event of a frame given by its parts, flags and all.
 XlEvent receivedEvent(quint32 id, bool extended, const QByteArray &data, quint16 flags = 0);
 
 } // namespace xl

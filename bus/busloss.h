@@ -1,6 +1,6 @@
 #pragma once
 
-namespace xl {
+namespace bus {
 
 // Why a channel lost its bus, where the channel knows what happened; any
 // other reason is the system's own words. A program words these in its own
@@ -11,4 +11,4 @@ inline constexpr char unreachable[] = "the bus cannot be reached";  // the netwo
 inline constexpr char adapterGone[] = "the adapter is gone";        // unplugged, or its driver gave up
 } // namespace busloss
 
-} // namespace xl
+} // namespace bus

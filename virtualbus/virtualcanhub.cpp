@@ -1,4 +1,4 @@
-#include "xl/virtualcanhub.h"
+#include "virtualbus/virtualcanhub.h"
 
 #include <QCoreApplication>
 #include <QMutex>
@@ -9,7 +9,7 @@
 #include <map>
 #include <memory>
 
-namespace xl {
+namespace virtualbus {
 
 VirtualCanHub::VirtualCanHub(QObject *parent)
     : QObject(parent)
@@ -155,4 +155,4 @@ bool VirtualCanHub::ensureRunning(quint16 port)
     return true;
 }
 
-} // namespace xl
+} // namespace virtualbus

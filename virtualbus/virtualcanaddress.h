@@ -4,7 +4,7 @@
 
 #include <optional>
 
-namespace xl {
+namespace virtualbus {
 
 // The interface name that puts a Qt "virtualcan" device on the virtual bus of
 // this machine: a TCP bus on 127.0.0.1 whose port is Qt's own (35468) unless
@@ -33,4 +33,4 @@ struct VirtualCanAddress
 // and the reason in *error.
 std::optional<VirtualCanAddress> parseVirtualCanAddress(const QString &device, QString *error = nullptr);
 
-} // namespace xl
+} // namespace virtualbus

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "xl/faulttally.h"
-#include "xl/virtualcanwire.h"
+#include "virtualbus/faulttally.h"
+#include "virtualbus/virtualcanwire.h"
 
 #include <QObject>
 
@@ -10,7 +10,7 @@
 class QTcpServer;
 class QTcpSocket;
 
-namespace xl {
+namespace virtualbus {
 
 // The hub of a virtual bus: it passes every frame a client sends to every
 // other client on the same bus, can0 or can1. Unlike Qt's own hub it checks
@@ -61,4 +61,4 @@ private:
     FaultTally *tally = nullptr;
 };
 
-} // namespace xl
+} // namespace virtualbus

@@ -1,10 +1,10 @@
-#include "xl/virtualcanwire.h"
+#include "virtualbus/virtualcanwire.h"
 
-#include "xl/hexdigit.h"
+#include "bus/hexdigit.h"
 
 #include <cstring>
 
-namespace xl::wire {
+namespace virtualbus::wire {
 
 /*
  * The virtual bus: a hub listening on TCP, and clients that join one of its
@@ -29,7 +29,7 @@ namespace xl::wire {
 
 namespace {
 
-constexpr char flagLetters[] = "RXFBEL";  // in the order of Frame::Flag's bits
+constexpr char flagLetters[] = "RXFBEL";  // in the order of bus::Frame::Flag's bits
 
 QByteArrayView trimmed(QByteArrayView text)
 {
@@ -69,7 +69,7 @@ const char *faultName(Fault fault)
     return names[int(fault)];
 }
 
-Fault parseFrame(QByteArrayView line, Frame *frame)
+Fault parseFrame(QByteArrayView line, bus::Frame *frame)
 {
     line = trimmed(line);
     const qsizetype firstHash = line.indexOf('#');
@@ -83,7 +83,7 @@ Fault parseFrame(QByteArrayView line, Frame *frame)
     const QByteArrayView flagText = rest.first(secondHash);
     const QByteArrayView dataText = rest.sliced(secondHash + 1);
 
-    Frame parsed;
+    bus::Frame parsed;
     for (char c : flagText) {
         const char *letter = std::strchr(flagLetters, c);
         if (c == '\0' || !letter || parsed.flags & (1u << (letter - flagLetters)))
@@ -99,16 +99,16 @@ Fault parseFrame(QByteArrayView line, Frame *frame)
             return Fault::BadId;
         id = id * 10 + quint64(c - '0');
     }
-    if (id > (parsed.has(Frame::Extended) ? 0x1FFFFFFFu : 0x7FFu))
+    if (id > bus::maxId(parsed.has(bus::Frame::Extended)))
         return Fault::BadId;
     parsed.id = quint32(id);
 
     const qsizetype bytes = dataText.size() / 2;
-    if (dataText.size() % 2 != 0 || (parsed.has(Frame::FlexibleDataRate) ? !isFdLength(bytes) : bytes > 8))
+    if (dataText.size() % 2 != 0 || (parsed.has(bus::Frame::FlexibleDataRate) ? !isFdLength(bytes) : bytes > 8))
         return Fault::BadData;
     for (qsizetype i = 0; i < bytes; ++i) {
-        const int high = hexDigit(dataText[2 * i]);
-        const int low = hexDigit(dataText[2 * i + 1]);
+        const int high = bus::hexDigit(dataText[2 * i]);
+        const int low = bus::hexDigit(dataText[2 * i + 1]);
         if (high < 0 || low < 0)
             return Fault::BadData;
         parsed.data[size_t(i)] = quint8(high << 4 | low);
@@ -118,9 +118,9 @@ Fault parseFrame(QByteArrayView line, Frame *frame)
     return Fault::None;
 }
 
-void appendFrameLine(QByteArray &out, int bus, const Frame &frame)
+void appendFrameLine(QByteArray &out, int bus, const bus::Frame &frame)
 {
-    static constexpr char digits[] = "0123456789abcdef";
+    using bus::lowerHexDigits;
     char line[maxLineLength];
     char *at = line;
     std::memcpy(at, "can", 3);
@@ -144,8 +144,8 @@ void appendFrameLine(QByteArray &out, int bus, const Frame &frame)
     *at++ = '#';
     const int length = qMin<int>(frame.length, int(frame.data.size()));
     for (int i = 0; i < length; ++i) {
-        *at++ = digits[frame.data[size_t(i)] >> 4];
-        *at++ = digits[frame.data[size_t(i)] & 0xF];
+        *at++ = lowerHexDigits[frame.data[size_t(i)] >> 4];
+        *at++ = lowerHexDigits[frame.data[size_t(i)] & 0xF];
     }
     *at++ = '\n';
     out.append(line, at - line);
@@ -177,7 +177,7 @@ Fault parseCommand(QByteArrayView line, Command *command)
     } else {
         if (!parseBus(head, &parsed.bus))
             return line.startsWith("can") ? Fault::UnknownBus : Fault::Malformed;
-        Frame frame;
+        bus::Frame frame;
         if (const Fault fault = parseFrame(tail, &frame); fault != Fault::None)
             return fault;
         parsed.frameText = trimmed(tail);
@@ -186,4 +186,4 @@ Fault parseCommand(QByteArrayView line, Command *command)
     return Fault::None;
 }
 
-} // namespace xl::wire
+} // namespace virtualbus::wire

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QSocketNotifier>
 
-namespace xl {
+namespace platform {
 
 // SIGINT and SIGTERM, turned into a signal of the event loop for as long as
 // the object lives, so that a program stopped from a terminal or by a test
@@ -28,4 +28,4 @@ private:
     QString failure;
 };
 
-} // namespace xl
+} // namespace platform

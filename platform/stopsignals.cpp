@@ -1,4 +1,4 @@
-#include "xl/stopsignals.h"
+#include "platform/stopsignals.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <csignal>
 #include <cstring>
 
-namespace xl {
+namespace platform {
 
 namespace {
 
@@ -66,4 +66,4 @@ StopSignals::~StopSignals()
     stopPipe[0] = stopPipe[1] = -1;
 }
 
-} // namespace xl
+} // namespace platform

@@ -1,14 +1,14 @@
-#include "xl/virtualcanlink.h"
+#include "virtualbus/virtualcanlink.h"
 
-#include "xl/busloss.h"
-#include "xl/virtualcanhub.h"
+#include "bus/busloss.h"
+#include "virtualbus/virtualcanhub.h"
 
 #include <QTcpSocket>
 
-namespace xl {
+namespace virtualbus {
 
 VirtualCanLink::VirtualCanLink(VirtualCanAddress address, QObject *parent)
-    : QObject(parent)
+    : Link(parent)
     , where(std::move(address))
     , tally(QStringLiteral("virtualcan can%1").arg(where.bus), this)
 {
@@ -51,21 +51,21 @@ bool VirtualCanLink::open(int timeoutMs, QString *error)
     connect(socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         switch (error) {
         case QAbstractSocket::RemoteHostClosedError:
-            connectionEnded(QLatin1String(busloss::closed));
+            connectionEnded(QLatin1String(bus::busloss::closed));
             break;
         case QAbstractSocket::NetworkError:
         case QAbstractSocket::HostNotFoundError:
-            connectionEnded(QLatin1String(busloss::unreachable));
+            connectionEnded(QLatin1String(bus::busloss::unreachable));
             break;
         default:
             connectionEnded(socket->errorString());
         }
     });
-    connect(socket, &QTcpSocket::disconnected, this, [this] { connectionEnded(QLatin1String(busloss::closed)); });
+    connect(socket, &QTcpSocket::disconnected, this, [this] { connectionEnded(QLatin1String(bus::busloss::closed)); });
     return true;
 }
 
-bool VirtualCanLink::write(const wire::Frame &frame)
+bool VirtualCanLink::write(const bus::Frame &frame)
 {
     if (!isOpen())
         return false;
@@ -75,51 +75,31 @@ bool VirtualCanLink::write(const wire::Frame &frame)
     return true;
 }
 
-int VirtualCanLink::take(std::vector<wire::Frame> &out, int max)
-{
-    const int count = qMin<int>(max, int(handoff.size()));
-    out.insert(out.end(), handoff.begin(), handoff.begin() + count);
-    handoff.erase(handoff.begin(), handoff.begin() + count);
-    return count;
-}
-
 // What the socket holds is at most readChunk bytes: the rest stays with the
 // system until the next turn.
 void VirtualCanLink::read()
 {
-    const bool wasEmpty = handoff.empty();
     char chunk[65536];
     qint64 got = 0;
     while ((got = socket->read(chunk, sizeof chunk)) > 0) {
         splitter.feed(
             chunk, got,
             [this](QByteArrayView line) {
-                wire::Frame frame;
+                bus::Frame frame;
                 if (const wire::Fault fault = wire::parseFrame(line, &frame); fault != wire::Fault::None)
                     tally.count(fault);
-                else if (handoff.size() < size_t(handoffCapacity))
-                    handoff.push_back(frame);
                 else
-                    ++dropped;
+                    keep(frame);
             },
             [this] { tally.count(wire::Fault::TooLong); });
     }
-    if (wasEmpty && !handoff.empty())
-        emit framesArrived();
+    announce();
 }
 
 // Once, and after the call that found the connection gone has returned.
 void VirtualCanLink::connectionEnded(const QString &reason)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, reason] {
-            if (gone)
-                return;
-            gone = true;
-            emit lost(reason);
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, reason] { end(reason); }, Qt::QueuedConnection);
 }
 
-} // namespace xl
+} // namespace virtualbus

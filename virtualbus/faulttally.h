@@ -1,6 +1,6 @@
 #pragma once
 
-#include "xl/virtualcanwire.h"
+#include "virtualbus/virtualcanwire.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -12,7 +12,7 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcVirtualCan)
 
-namespace xl {
+namespace virtualbus {
 
 // Counts the lines a peer of the virtual bus sent that were dropped, by kind,
 // and traces them at most once a second: a peer that sends nothing but
@@ -40,4 +40,4 @@ private:
     QTimer deferred{this};  // a child, so that it moves to the tally's thread with it
 };
 
-} // namespace xl
+} // namespace virtualbus

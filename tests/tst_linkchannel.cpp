@@ -1,11 +1,12 @@
 // The plugin below is linked into this test, not loaded from a file.
 #define QT_STATICPLUGIN
-#include "can/vectorcan.h"
-#include "xl/serialbuschannel.h"
 #include "app/systemdriver.h"
+#include "bus/serialbuslink.h"
+#include "can/vectorcan.h"
 #include "protocol/deviceprotocol.h"
 #include "sim/busnode.h"
-#include "xl/virtualcanaddress.h"
+#include "virtualbus/virtualcanaddress.h"
+#include "xl/buschannels.h"
 
 #include <QCanBus>
 #include <QCanBusFactory>
@@ -43,7 +44,7 @@ struct FakeBus : xl::Driver
 {
     explicit FakeBus(const QString &device)
     {
-        addChannel(std::make_unique<xl::SerialBusChannel>(QStringLiteral("fake"), device));
+        addChannel(xl::serialBusChannel(QStringLiteral("fake"), device));
         install(this);
     }
 };
@@ -64,7 +65,7 @@ public:
 };
 Q_IMPORT_PLUGIN(FakePlugin)
 
-class TestSerialBusChannel : public QObject
+class TestLinkChannel : public QObject
 {
     Q_OBJECT
 
@@ -92,7 +93,7 @@ private slots:
         QVERIFY(can.listChannels(list));
         const auto channel = std::find_if(list.cbegin(), list.cend(), [&](const auto &entry) { return entry.name == "virtualcan " + bus; });
         QVERIFY(channel != list.cend() && can.open(channel->index, 500000, "test"));
-        const std::unique_ptr<QCanBusDevice> peer(QCanBus::instance()->createDevice("virtualcan", xl::virtualCanInterface(bus)));
+        const std::unique_ptr<QCanBusDevice> peer(QCanBus::instance()->createDevice("virtualcan", virtualbus::virtualCanInterface(bus)));
         QVERIFY(peer->connectDevice());
         QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QCanBusDevice::ConnectedState, 10000);
         // Once its greeting has arrived the bus's server knows the peer. The
@@ -163,11 +164,12 @@ private slots:
     void shouldPutTheSimulatedDeviceOnAPluginsDevice()
     {
         sim::BusNode node;
-        node.attach(QStringLiteral("fake"), QStringLiteral("can0"), 1000);
+        QString error;
+        node.attach(bus::SerialBusLink::create(QStringLiteral("fake"), QStringLiteral("can0"), 500000, &error), 1000);
         FakePlugin::made->enqueueReceivedFrames({QCanBusFrame(protocol::requestId, QByteArray::fromHex("2002000000000000"))});
         QTRY_VERIFY(!FakePlugin::made->written.isEmpty() && FakePlugin::made->written[0].frameId() == protocol::responseId);
     }
 };
 
-QTEST_MAIN(TestSerialBusChannel)
-#include "tst_serialbuschannel.moc"
+QTEST_MAIN(TestLinkChannel)
+#include "tst_linkchannel.moc"

@@ -1,10 +1,10 @@
-#include "xl/virtualcanaddress.h"
+#include "virtualbus/virtualcanaddress.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <QtGlobal>
 
-namespace xl {
+namespace virtualbus {
 
 namespace {
 constexpr quint16 qtDefaultPort = 35468;
@@ -62,4 +62,4 @@ std::optional<VirtualCanAddress> parseVirtualCanAddress(const QString &device, Q
     return address;
 }
 
-} // namespace xl
+} // namespace virtualbus

@@ -1,35 +1,13 @@
 #pragma once
 
+#include "bus/frame.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
-#include <array>
 #include <cstring>
 
-namespace xl::wire {
-
-// One frame as the virtual bus carries it, with room for a CAN FD payload.
-struct Frame
-{
-    enum Flag : quint8 {
-        RemoteRequest = 0x01,
-        Extended = 0x02,
-        FlexibleDataRate = 0x04,
-        BitrateSwitch = 0x08,
-        ErrorState = 0x10,
-        LocalEcho = 0x20,
-    };
-
-    quint32 id = 0;
-    quint8 flags = 0;
-    quint8 length = 0;
-    std::array<quint8, 64> data{};
-
-    bool has(Flag flag) const { return flags & flag; }
-    // What the console and the device take, as on Qt SerialBus
-    // (xl::readDataFrames): no remote request, no CAN FD, no error state.
-    bool isClassicData() const { return !(flags & (RemoteRequest | FlexibleDataRate | ErrorState)); }
-};
+namespace virtualbus::wire {
 
 // Why a line was dropped. Every kind is counted on its own.
 enum class Fault {
@@ -52,10 +30,10 @@ constexpr int maxLineLength = 256;
 
 // "<id>#<flags>#<data>" into frame, or the reason it is not one. Blanks and a
 // carriage return around the line are allowed, as Qt's own peers trim them.
-Fault parseFrame(QByteArrayView line, Frame *frame);
+Fault parseFrame(QByteArrayView line, bus::Frame *frame);
 // The line that carries frame to the bus: "can<bus>:<id>#<flags>#<data>\n".
 // Only the frame's first min(length, 64) bytes are written.
-void appendFrameLine(QByteArray &out, int bus, const Frame &frame);
+void appendFrameLine(QByteArray &out, int bus, const bus::Frame &frame);
 // "connect:can<bus>\n" and "disconnect:can<bus>\n".
 QByteArray connectLine(int bus);
 QByteArray disconnectLine(int bus);
@@ -114,4 +92,4 @@ private:
     bool skipping = false;
 };
 
-} // namespace xl::wire
+} // namespace virtualbus::wire

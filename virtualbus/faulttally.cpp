@@ -1,8 +1,8 @@
-#include "xl/faulttally.h"
+#include "virtualbus/faulttally.h"
 
 Q_LOGGING_CATEGORY(lcVirtualCan, "korvel.xl.virtualcan")
 
-namespace xl {
+namespace virtualbus {
 
 namespace {
 constexpr int reportIntervalMs = 1000;
@@ -53,4 +53,4 @@ void FaultTally::report()
                                       << kinds.join(QStringLiteral(", "));
 }
 
-} // namespace xl
+} // namespace virtualbus

@@ -1,16 +1,16 @@
-#include "xl/candumplog.h"
+#include "canlog/candumplog.h"
 
-#include "xl/hexdigit.h"
+#include "bus/hexdigit.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
-namespace xl::candump {
+namespace canlog {
 
 namespace {
 
-constexpr char hexDigits[] = "0123456789ABCDEF";
+using bus::upperHexDigits;
 
 char *writeDecimal(char *out, quint64 value, int minDigits)
 {
@@ -30,7 +30,7 @@ char *writeDecimal(char *out, quint64 value, int minDigits)
 char *writeHex(char *out, quint32 value, int digits)
 {
     for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
-        *out++ = hexDigits[(value >> shift) & 0xF];
+        *out++ = upperHexDigits[(value >> shift) & 0xF];
     return out;
 }
 
@@ -38,7 +38,7 @@ bool parseHex(std::string_view text, quint32 *value)
 {
     *value = 0;
     for (const char c : text) {
-        const int digit = hexDigit(c);
+        const int digit = bus::hexDigit(c);
         if (digit < 0)
             return false;
         *value = *value << 4 | quint32(digit);
@@ -89,37 +89,40 @@ std::string_view nextField(std::string_view &text)
  * - the direction: R for a frame received, T for the recording program's own
  *   transmission. Readers that know only the first three fields skip it.
  */
-char *writeLine(char *out, const Frame &frame, std::string_view interface)
+char *writeLine(char *out, const Record &record, std::string_view interface)
 {
+    const bus::Frame &frame = record.frame;
     *out++ = '(';
-    out = writeDecimal(out, quint64(frame.micros / 1000000), 10);
+    out = writeDecimal(out, quint64(record.micros / 1000000), 10);
     *out++ = '.';
-    out = writeDecimal(out, quint64(frame.micros % 1000000), 6);
+    out = writeDecimal(out, quint64(record.micros % 1000000), 6);
     *out++ = ')';
     *out++ = ' ';
     std::memcpy(out, interface.data(), interface.size());
     out += interface.size();
     *out++ = ' ';
-    out = frame.extended ? writeHex(out, frame.id & 0x1FFFFFFF, 8) : writeHex(out, frame.id & 0x7FF, 3);
+    const bool extended = frame.has(bus::Frame::Extended);
+    out = writeHex(out, frame.id & bus::maxId(extended), extended ? 8 : 3);
     *out++ = '#';
-    const int length = std::min<int>(frame.dlc, 8);
+    const int length = std::min<int>(frame.length, 8);
     for (int i = 0; i < length; ++i) {
-        *out++ = hexDigits[frame.data[i] >> 4];
-        *out++ = hexDigits[frame.data[i] & 0xF];
+        *out++ = upperHexDigits[frame.data[i] >> 4];
+        *out++ = upperHexDigits[frame.data[i] & 0xF];
     }
-    if (frame.dlc > 8 && frame.dlc <= 15) {
+    if (frame.length > 8 && frame.length <= 15) {
         *out++ = '_';
-        *out++ = hexDigits[frame.dlc];
+        *out++ = upperHexDigits[frame.length];
     }
     *out++ = ' ';
-    *out++ = frame.tx ? 'T' : 'R';
+    *out++ = record.tx ? 'T' : 'R';
     *out++ = '\n';
     return out;
 }
 
-std::optional<Frame> parseLine(std::string_view line)
+std::optional<Record> parseLine(std::string_view line)
 {
-    Frame frame;
+    Record record;
+    bus::Frame &frame = record.frame;
     const std::string_view stamp = nextField(line);
     const std::string_view interface = nextField(line);
     const std::string_view body = nextField(line);
@@ -135,41 +138,42 @@ std::optional<Frame> parseLine(std::string_view line)
         || stamp.size() - dot - 2 != 6 || !parseDecimal(stamp.substr(1, dot - 1), &seconds)
         || !parseDecimal(stamp.substr(dot + 1, 6), &micros) || seconds > std::numeric_limits<qint64>::max() / 1000000 - 1)
         return std::nullopt;
-    frame.micros = seconds * 1000000 + micros;
+    record.micros = seconds * 1000000 + micros;
 
     if (direction == "T")
-        frame.tx = true;
+        record.tx = true;
     else if (!direction.empty() && direction != "R")
         return std::nullopt;
 
     const size_t hash = body.find('#');
     if (hash != 3 && hash != 8)
         return std::nullopt;
-    frame.extended = hash == 8;
-    if (!parseHex(body.substr(0, hash), &frame.id) || frame.id > (frame.extended ? 0x1FFFFFFFu : 0x7FFu))
+    const bool extended = hash == 8;
+    frame.flags = extended ? bus::Frame::Extended : 0;
+    if (!parseHex(body.substr(0, hash), &frame.id) || frame.id > bus::maxId(extended))
         return std::nullopt;
 
     std::string_view data = body.substr(hash + 1);
     // Eight bytes, '_' and a DLC of 9 to F.
     if (data.size() == 18 && data[16] == '_') {
-        const int dlc = hexDigit(data[17]);
+        const int dlc = bus::hexDigit(data[17]);
         if (dlc < 9)
             return std::nullopt;
-        frame.dlc = quint8(dlc);
+        frame.length = quint8(dlc);
         data = data.substr(0, 16);
     } else {
-        frame.dlc = quint8(data.size() / 2);
+        frame.length = quint8(data.size() / 2);
     }
     if (data.size() % 2 != 0 || data.size() > 16)
         return std::nullopt;
     for (size_t i = 0; i < data.size(); i += 2) {
-        const int high = hexDigit(data[i]);
-        const int low = hexDigit(data[i + 1]);
+        const int high = bus::hexDigit(data[i]);
+        const int low = bus::hexDigit(data[i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         frame.data[i / 2] = quint8(high << 4 | low);
     }
-    return frame;
+    return record;
 }
 
-} // namespace xl::candump
+} // namespace canlog
