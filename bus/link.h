@@ -46,8 +46,12 @@ signals:
     void framesArrived();
     // The bus went away after open() had succeeded; said once.
     void lost(const QString &reason);
-    // An error that left the link on its bus, such as a frame it refused.
+    // A frame the bus refused; the link stays on its bus.
     void problem(const QString &reason);
+    // An error the bus reported while the link stays on it (a failed read,
+    // a bus error): frames may have been lost. Whoever cannot trust the bus
+    // after it gives up; a simulated node carries on.
+    void fault(const QString &reason);
 
 protected:
     // A frame from the bus for the owner, or a dropped one when the handoff

@@ -122,13 +122,16 @@ void SerialBusLink::read()
 }
 
 // A refused frame fails its own transmit, not the bus: a full transmit queue
-// empties again.
+// empties again. An error that takes the adapter off the bus ends the link
+// through its state.
 void SerialBusLink::deviceError(QCanBusDevice::CanBusError error)
 {
+    if (hasEnded() || device->state() != QCanBusDevice::ConnectedState)
+        return;
     if (error == QCanBusDevice::WriteError)
         emit problem(device->errorString());
     else
-        end(device->errorString());
+        emit fault(device->errorString());
 }
 
 } // namespace bus

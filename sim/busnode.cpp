@@ -32,6 +32,7 @@ void BusNode::attach(std::unique_ptr<bus::Link> onto, int timeoutMs)
     }
     connect(way.get(), &bus::Link::lost, this, &BusNode::fail);
     connect(way.get(), &bus::Link::problem, this, &BusNode::problem);
+    connect(way.get(), &bus::Link::fault, this, &BusNode::problem);
     QTimer::singleShot(0, this, &BusNode::attached);
 }
 

@@ -168,6 +168,15 @@ private slots:
         node.attach(bus::SerialBusLink::create(QStringLiteral("fake"), QStringLiteral("can0"), 500000, &error), 1000);
         FakePlugin::made->enqueueReceivedFrames({QCanBusFrame(protocol::requestId, QByteArray::fromHex("2002000000000000"))});
         QTRY_VERIFY(!FakePlugin::made->written.isEmpty() && FakePlugin::made->written[0].frameId() == protocol::responseId);
+
+        // A bus error is said and the node stays on; the adapter gone ends it.
+        QSignalSpy problems(&node, &sim::BusNode::problem);
+        QSignalSpy failed(&node, &sim::BusNode::failed);
+        FakePlugin::made->setError(QStringLiteral("bus error"), QCanBusDevice::ReadError);
+        QCOMPARE(problems.value(0).value(0).toString(), QStringLiteral("bus error"));
+        QVERIFY(failed.isEmpty());
+        FakePlugin::made->disconnectDevice();
+        QTRY_COMPARE(failed.size(), 1);
     }
 };
 

@@ -23,7 +23,9 @@ XlStatus LinkChannel::goOnBus(unsigned bitrate)
     }
     clearFailure();
     connect(link.get(), &bus::Link::framesArrived, this, &LinkChannel::takeFrames);
+    // A bus that may have lost frames is not trusted on.
     connect(link.get(), &bus::Link::lost, this, [this](const QString &reason) { fail(reason); });
+    connect(link.get(), &bus::Link::fault, this, [this](const QString &reason) { fail(reason); });
     if (!link->open(connectTimeoutMs, &error)) {
         qCWarning(lcXlChannel).noquote() << name() << "cannot connect:" << error;
         goOffBus();
