@@ -1,5 +1,6 @@
 #include "devsim/devsim.h"
 
+#include "protocol/deviceprotocol.h"
 #include "sim/buspace.h"
 #include "virtualbus/makelink.h"
 
@@ -108,7 +109,7 @@ void DevSim::start()
         return;
     }
 
-    std::unique_ptr<bus::Link> link = virtualbus::makeLink(options.plugin, options.interface, sim::busBitRate, &error);
+    std::unique_ptr<bus::Link> link = virtualbus::makeLink(options.plugin, options.interface, protocol::bitRate, &error);
     if (link)
         node.attach(std::move(link), connectTimeoutMs);
     else

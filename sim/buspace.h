@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bus/frame.h"
+#include "protocol/deviceprotocol.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -11,9 +12,6 @@
 #include <optional>
 
 namespace sim {
-
-// The bit rate of the bus the simulated device sits on, as the console opens it.
-constexpr int busBitRate = 500000;
 
 // The bits a classic data frame of 0 to 8 data bytes holds the bus for, at
 // most: start of frame, identifier, the control bits and the data, then the
@@ -29,10 +27,10 @@ constexpr int frameBits(bool extended, int dataBytes)
 
 constexpr qint64 frameNanoseconds(bool extended, int dataBytes)
 {
-    return qint64(frameBits(extended, dataBytes)) * 1'000'000'000 / busBitRate;
+    return qint64(frameBits(extended, dataBytes)) * 1'000'000'000 / protocol::bitRate;
 }
 
-// The simulated device's bus, busy for each frame's time at busBitRate: the
+// The simulated device's bus, busy for each frame's time at the device's bit rate: the
 // device's frames go onto it one after the other, each once it is ready and
 // the bus is free, and come out at their end, from the event loop. Frames of
 // other nodes hold it as well. The times are kept exact in nanoseconds on a

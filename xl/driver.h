@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/deviceprotocol.h"
 #include "xl/channel.h"
 #include "xl/eventqueue.h"
 #include "xl/notifier.h"
@@ -80,7 +81,8 @@ private:
     struct ChannelSlot
     {
         std::unique_ptr<Channel> channel;
-        unsigned bitrate = 500000;
+        // Until a port sets one, the rate of the buses the console is built for.
+        unsigned bitrate = protocol::bitRate;
         int portsOnBus = 0;
     };
 
