@@ -1,6 +1,7 @@
-#include "protocol/deviceprotocol.h"
+#include "app/calibrationrecord.h"
 #include "fuzz/fuzzinput.h"
 #include "monitor/canwindow.h"
+#include "protocol/deviceprotocol.h"
 #include "tests/support/startconsole.h"
 
 #include <QApplication>
