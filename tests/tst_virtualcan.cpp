@@ -86,6 +86,7 @@ private slots:
         row("bus not named can", "bus0:291#X\n", Fault::Malformed, "bus0:291#X#0102\n");
         row("binary bytes, NUL as a flag", QByteArray("\x00\xff#\x00#\x01\n", 7), Fault::BadFlags);
         row("id in hex", "0x7F##\n", Fault::BadId);
+        row("a letter in the id", "1a##\n", Fault::BadId);
         row("standard id 2048", "2048##\n", Fault::BadId);
         row("extended id 2^29", "536870912#X#\n", Fault::BadId);
         row("eleven digits", "00000000291#X#\n", Fault::BadId);
