@@ -401,6 +401,7 @@ private slots:
         QString error;
         QVERIFY(grid.save(dir.filePath("matrix.csv"), &error));
         QCOMPARE(ui(console).statusBar->currentMessage(), "Matrix gespeichert: " + dir.filePath("matrix.csv"));
+        QCOMPARE(grid.exportFolder(), dir.path());  // the next export starts there
     }
 
     // In real time, on the simulated device: a device that stops hearing the
