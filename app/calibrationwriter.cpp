@@ -1,6 +1,6 @@
 #include "app/calibrationwriter.h"
 
-#include "app/calibrationrecord.h"
+#include "service/calibrationrecord.h"
 #include "app/session.h"
 #include "app/statusfield.h"
 #include "app/transferreport.h"
@@ -13,7 +13,7 @@
 
 namespace app {
 
-CalibrationWriter::CalibrationWriter(QMainWindow &window, TransferReport &transfers, CalibrationRecord &record,
+CalibrationWriter::CalibrationWriter(QMainWindow &window, TransferReport &transfers, service::CalibrationRecord &record,
                                      const Session &session)
     : QObject(&window)
     , window(window)
@@ -106,7 +106,7 @@ void CalibrationWriter::write(const QString &action, const device::CalibrationFa
                               const QString &what)
 {
     record.add({QDateTime::currentDateTime(), session.channelName(), action, {unloaded.raw1, unloaded.raw2, loaded.raw1, loaded.raw2},
-                {written.sens1Mul, written.sens1Div, written.calMul, written.calDiv}, message});
+                {written.sens1Mul, written.sens1Div, written.calMul, written.calDiv}, message, {}});
     transfers.send(message, tr("%1 (Faktoren %2/%3/%4/%5)")
                                 .arg(what).arg(written.sens1Mul).arg(written.sens1Div).arg(written.calMul).arg(written.calDiv));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/calibration.h"
+#include "service/calibrationrecord.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -12,7 +13,6 @@ class QMessageBox;
 
 namespace app {
 
-class CalibrationRecord;
 class Session;
 class TransferReport;
 
@@ -25,7 +25,7 @@ class CalibrationWriter : public QObject
     Q_OBJECT
 
 public:
-    CalibrationWriter(QMainWindow &window, TransferReport &transfers, CalibrationRecord &record, const Session &session);
+    CalibrationWriter(QMainWindow &window, TransferReport &transfers, service::CalibrationRecord &record, const Session &session);
 
     // The factors computed from these snapshots, now.
     void measured(const device::PressureValues &unloaded, const device::PressureValues &loaded,
@@ -48,7 +48,7 @@ private:
 
     QMainWindow &window;
     TransferReport &transfers;
-    CalibrationRecord &record;
+    service::CalibrationRecord &record;
     const Session &session;
     device::PressureValues unloaded;
     device::PressureValues loaded;

@@ -36,9 +36,9 @@ DeviceData::DeviceData(QMainWindow &window, QToolBar &toolBar, Touchview &touchv
     device->addAction(tr("Kalibrierprotokoll ö&ffnen"), this, &DeviceData::openCalibrationRecord);
 
     // The calibration has gone to the device all the same.
-    connect(&isotp, &ISOTPTX::transferSent, &calibrationRecord, &CalibrationRecord::sent);
-    connect(&isotp, &ISOTPTX::transferAbandoned, &calibrationRecord, &CalibrationRecord::abandoned);
-    connect(&calibrationRecord, &CalibrationRecord::writeFailed, this, [this](const QString &path, const QString &reason) {
+    connect(&isotp, &ISOTPTX::transferSent, &calibrationRecord, &service::CalibrationRecord::sent);
+    connect(&isotp, &ISOTPTX::transferAbandoned, &calibrationRecord, &service::CalibrationRecord::abandoned);
+    connect(&calibrationRecord, &service::CalibrationRecord::writeFailed, this, [this](const QString &path, const QString &reason) {
         warn(*this->window.statusBar(),
              tr("Kalibrierprotokoll %1 nicht geschrieben: %2").arg(QDir::toNativeSeparators(path), reason));
     });

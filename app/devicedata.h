@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/calibrationrecord.h"
+#include "service/calibrationrecord.h"
 #include "monitor/pressurechart.h"
 #include "monitor/pressurehistory.h"
 
@@ -32,7 +32,7 @@ public:
     ~DeviceData() override;
 
     PressureHistory &history() { return pressureHistory; }
-    CalibrationRecord &calibrations() { return calibrationRecord; }
+    service::CalibrationRecord &calibrations() { return calibrationRecord; }
     PressureChart *chart() const { return pressureChart; }
     // The chart, for the tool bar.
     QAction *chartAction() const { return showChartAction; }
@@ -54,7 +54,7 @@ private:
     QMainWindow &window;
     Touchview &touchview;
     KeptSettings *kept = nullptr;
-    CalibrationRecord calibrationRecord{CalibrationRecord::standardPath()};
+    service::CalibrationRecord calibrationRecord{service::CalibrationRecord::standardPath()};
     PressureHistory pressureHistory;
     QPointer<PressureChart> pressureChart;
     QAction *showChartAction = nullptr;

@@ -4,7 +4,7 @@
 #include "app/language.h"
 #include "app/mainwindow.h"
 #include "app/session.h"
-#include "app/systemdriver.h"
+#include "service/systemdriver.h"
 #include "platform/stopsignals.h"
 
 #include <QApplication>
@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\nqt.canbus.*=false\nkorvel.xl.serialbus=false"));
     // The machine's CAN channels, there before the window lists them and
     // until after it has closed its port.
-    app::SystemDriver driver;
+    service::SystemDriver driver;
     QList<VectorCAN::ChannelEntry> channels;
     int channelIndex = -1;
     if (quiet) {

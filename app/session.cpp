@@ -3,7 +3,7 @@
 #include "app/icons.h"
 #include "app/keptsettings.h"
 #include "app/statusfield.h"
-#include "app/systemdriver.h"
+#include "service/systemdriver.h"
 #include "channeldialog/canchannelselectdlg.h"
 #include "protocol/deviceprotocol.h"
 #include "bus/busloss.h"
@@ -82,7 +82,7 @@ void Session::setUpMenus()
     recordingAction->setIcon(themedIcon("media-record", "record"));
     switchChannelAction->setIcon(themedIcon("network-wired", "channel"));
     reconnectAction->setIcon(themedIcon("view-refresh", "reconnect"));
-    connect(&recorder, &Recorder::failed, this, &Session::recordingFailed);
+    connect(&recorder, &service::Recorder::failed, this, &Session::recordingFailed);
 }
 
 QList<QAction *> Session::toolBarActions() const
@@ -159,7 +159,7 @@ bool Session::isChannelOpen() const
 void Session::switchChannel()
 {
     // Only the program's own driver looks for adapters; a test's has fixed channels.
-    if (auto *system = dynamic_cast<SystemDriver *>(&xl::Driver::current()))
+    if (auto *system = dynamic_cast<service::SystemDriver *>(&xl::Driver::current()))
         system->addNewAdapters();
     CANChannelSelectDlg dialog(&can, &window);
     if (dialog.exec() == QDialog::Accepted)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/recorder.h"
+#include "service/recorder.h"
 #include "app/replywatch.h"
 #include "can/vectorcan.h"
 
@@ -43,7 +43,7 @@ public:
     // and why, when the file cannot be written.
     bool startRecording(const QString &path, QString *error);
     void record(const VectorCAN::Message &msg) { recorder.record(msg); }
-    Recorder &recording() { return recorder; }
+    service::Recorder &recording() { return recorder; }
 
     // Whether the device answers the requests, in the status bar.
     ReplyWatch &replies() { return replyWatch; }
@@ -77,7 +77,7 @@ private:
     // The channel last picked, open or not (-1: none), and its name.
     int channelIndex = -1;
     QString channel;
-    Recorder recorder;
+    service::Recorder recorder;
     ReplyWatch replyWatch;
     KeptSettings *kept = nullptr;
     QTimer busStatusTimer;

@@ -1,4 +1,4 @@
-#include "app/recorder.h"
+#include "service/recorder.h"
 #include "runbenchmarks.h"
 
 #include <QCoreApplication>
@@ -13,7 +13,7 @@ namespace {
 void recordFrames(benchmark::State &state)
 {
     QTemporaryDir dir;
-    app::Recorder recorder;
+    service::Recorder recorder;
     recorder.setInterface(QStringLiteral("virtualcan can0"));
     QString error;
     if (!recorder.start(dir.filePath(QStringLiteral("bench.log")), &error)) {

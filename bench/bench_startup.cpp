@@ -1,7 +1,7 @@
 #include "app/consolefont.h"
 #include "runbenchmarks.h"
 #include "tests/support/startconsole.h"
-#include "app/systemdriver.h"
+#include "service/systemdriver.h"
 
 #include <QApplication>
 #include <QTest>
@@ -27,7 +27,7 @@ int startConsoleOnce(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     registerConsoleFont();
-    app::SystemDriver driver;
+    service::SystemDriver driver;
     std::unique_ptr<MainWindow> window = tests::startConsole(QDialogButtonBox::Ok);
     return QTest::qWaitForWindowExposed(window.get()) ? 0 : 1;
 }

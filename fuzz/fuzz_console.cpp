@@ -1,4 +1,4 @@
-#include "app/calibrationrecord.h"
+#include "service/calibrationrecord.h"
 #include "fuzz/fuzzinput.h"
 #include "monitor/canwindow.h"
 #include "protocol/deviceprotocol.h"
@@ -58,7 +58,7 @@ struct Console : tests::ScriptedConsole
     {
         // A folder where the calibration record would be: its lines fail at
         // once, instead of piling up a line for each save the inputs click.
-        QDir().mkpath(app::CalibrationRecord::standardPath());
+        QDir().mkpath(service::CalibrationRecord::standardPath());
     }
 
     DeviceChannel &device() const { return static_cast<DeviceChannel &>(*bus); }

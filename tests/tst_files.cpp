@@ -1,5 +1,5 @@
-#include "app/calibrationrecord.h"
-#include "app/recorder.h"
+#include "service/calibrationrecord.h"
+#include "service/recorder.h"
 #include "touchview/touchview.h"
 
 #include <QtTest>
@@ -53,8 +53,8 @@ class TestFiles : public QObject
         QStringList told;
         const auto tell = [&told](const QString &path, const QString &reason) { told << path + ": " + reason; };
         if (what == Recording) {
-            app::Recorder recorder;
-            QObject::connect(&recorder, &app::Recorder::failed, tell);
+            service::Recorder recorder;
+            QObject::connect(&recorder, &service::Recorder::failed, tell);
             if (QString error; !recorder.start(path, &error))
                 return {path + ": " + error};
             // About 160 KB in three writes: two when the 64 KiB buffer is
@@ -65,11 +65,11 @@ class TestFiles : public QObject
                                 1733580000000000 + 397 * i);
             recorder.flush();
         } else if (what == CalibrationRecord) {
-            app::CalibrationRecord record(path);
-            QObject::connect(&record, &app::CalibrationRecord::writeFailed, tell);
+            service::CalibrationRecord record(path);
+            QObject::connect(&record, &service::CalibrationRecord::writeFailed, tell);
             const QByteArray message = QByteArray::fromHex("C8021110321E96C8EA27");
             record.add({QDateTime(QDate(2026, 12, 7), QTime(23, 29, 12)), QStringLiteral("CAN 1"),
-                        QStringLiteral("speichern"), {1000, 1200, 1200, 1350}, {150, 200, 234, 39}, message});
+                        QStringLiteral("speichern"), {1000, 1200, 1200, 1350}, {150, 200, 234, 39}, message, QStringLiteral("K-0042")});
             limitFileSize(limit);
             record.sent(message);
         } else {

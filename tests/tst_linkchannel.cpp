@@ -1,6 +1,6 @@
 // The plugin below is linked into this test, not loaded from a file.
 #define QT_STATICPLUGIN
-#include "app/systemdriver.h"
+#include "service/systemdriver.h"
 #include "bus/serialbuslink.h"
 #include "can/vectorcan.h"
 #include "protocol/deviceprotocol.h"
@@ -87,7 +87,7 @@ private slots:
         QFETCH(QString, bus);
         QFETCH(QCanBusFrame, frame);
 
-        app::SystemDriver driver;
+        service::SystemDriver driver;
         VectorCAN can;
         QList<VectorCAN::ChannelEntry> list;
         QVERIFY(can.listChannels(list));

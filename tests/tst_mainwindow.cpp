@@ -1,4 +1,4 @@
-#include "app/calibrationrecord.h"
+#include "service/calibrationrecord.h"
 #include "app/devicedata.h"
 #include "app/focusstyle.h"
 #include "app/language.h"
@@ -281,7 +281,7 @@ private slots:
         QFETCH(Calibration, c);
 
         tests::ScriptedConsole console;
-        const QString path = app::CalibrationRecord::standardPath();
+        const QString path = service::CalibrationRecord::standardPath();
         QVERIFY(!c.record.isEmpty() || QDir().mkpath(path));  // a folder where the record should go
         tests::toggle(ui(console).readPressureSensors, true);
         tests::TraceCapture traced;
@@ -325,7 +325,7 @@ private slots:
         // The time is the run's; its form is checked as it is taken out.
         QCOMPARE(QString::fromUtf8(file.readAll()).remove(QRegularExpression(QStringLiteral("(?m)^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d,"))),
                  QStringLiteral("Zeit,Kanal,Aktion,Roh1 unbelastet,Roh2 unbelastet,Roh1 belastet,Roh2 belastet,"
-                                "sens1Mul,sens1Div,calMul,calDiv,Bytes,Ergebnis\nCAN 1,") + c.record + QLatin1Char('\n'));
+                                "sens1Mul,sens1Div,calMul,calDiv,Bytes,Ergebnis,Seriennummer\nCAN 1,") + c.record + QLatin1String(",\n"));
     }
 
     // Steps: check, uncheck, tick (the resend timer fires), rx <reply>,

@@ -2,7 +2,7 @@
 #include "app/focusstyle.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
-#include "app/systemdriver.h"
+#include "service/systemdriver.h"
 #include "monitor/canwindow.h"
 #include "monitor/pressurechart.h"
 #include "sim/korveldevice.h"
@@ -90,7 +90,7 @@ int main(int argc, char *argv[])
         QApplication::setPalette(darkPalette());
     }
     QApplication::setStyle(new app::FocusStyle(QApplication::style()->name()));
-    app::SystemDriver driver;
+    service::SystemDriver driver;
     QList<VectorCAN::ChannelEntry> channels;
     VectorCAN(nullptr).listChannels(channels);
     int simulator = -1;

@@ -2,7 +2,7 @@
 #include "tests/support/startconsole.h"
 #include "virtualbus/virtualcanaddress.h"
 #include "app/session.h"
-#include "app/systemdriver.h"
+#include "service/systemdriver.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -26,7 +26,7 @@ namespace {
 
 // The system driver, counting what the console takes off its port and the
 // pressure requests it sends, by second.
-class CountingDriver : public app::SystemDriver
+class CountingDriver : public service::SystemDriver
 {
 public:
     XlStatus receive(XlPortHandle port, unsigned *eventCount, XlEvent *events) override

@@ -1,6 +1,6 @@
 #include "startconsole.h"
 
-#include "app/calibrationrecord.h"
+#include "service/calibrationrecord.h"
 #include "monitor/canwindow.h"
 #include "sim/simulatorchannel.h"
 #include "touchview/touchview.h"
@@ -44,7 +44,7 @@ std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer
     // The calibration record goes to a folder of the tests' own, not there
     // yet as on a fresh machine: runs do not pile lines up.
     QStandardPaths::setTestModeEnabled(true);
-    QDir(QFileInfo(app::CalibrationRecord::standardPath()).absolutePath()).removeRecursively();
+    QDir(QFileInfo(service::CalibrationRecord::standardPath()).absolutePath()).removeRecursively();
     QTimer answering;
     QObject::connect(&answering, &QTimer::timeout, [&] { answerModal(answer, messageBox, channel); });
     answering.start(1);

@@ -1,6 +1,6 @@
-#include "app/calibrationrecord.h"
+#include "service/calibrationrecord.h"
 
-#include "app/appendlines.h"
+#include "service/appendlines.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,25 +12,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
-Q_LOGGING_CATEGORY(lcCalibrationRecord, "korvel.app.calibrationrecord")
+Q_LOGGING_CATEGORY(lcCalibrationRecord, "korvel.service.calibrationrecord")
 
-namespace app {
+namespace service {
 
 namespace {
 
-// Channel names are the only free text; a comma or quote in one must not
-// shift the columns.
+// Channel names and serial numbers are the only free text; a comma, quote or
+// line break in one must not shift the columns.
 QString field(const QString &text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')))
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return QStringView(u",\"\r\n").contains(c); }))
         return text;
     return QLatin1Char('"') + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
 const char header[] = "Zeit,Kanal,Aktion,Roh1 unbelastet,Roh2 unbelastet,Roh1 belastet,Roh2 belastet,"
-                      "sens1Mul,sens1Div,calMul,calDiv,Bytes,Ergebnis\n";
+                      "sens1Mul,sens1Div,calMul,calDiv,Bytes,Ergebnis,Seriennummer\n";
 
 // The folder and those above it, as mkdir -p makes them: QDir::mkpath keeps
 // the system's reason to itself, and the open after it would blame a missing
@@ -80,8 +81,8 @@ CalibrationRecord::~CalibrationRecord()
 
 QString CalibrationRecord::standardPath()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-        .filePath(QStringLiteral("kalibrierprotokoll.csv"));
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("korvel-console/kalibrierprotokoll.csv"));
 }
 
 void CalibrationRecord::add(const Entry &entry)
@@ -110,11 +111,11 @@ QString CalibrationRecord::write(const Entry &entry, const QString &outcome)
         fields << QString::number(value);
     for (quint16 value : entry.factors)
         fields << QString::number(value);
-    fields << QString::fromLatin1(entry.message.toHex(' ').toUpper()) << outcome;
+    fields << QString::fromLatin1(entry.message.toHex(' ').toUpper()) << outcome << field(entry.serial);
     const QString reason = append(filePath, fields.join(QLatin1Char(',')).toUtf8() + '\n');
     if (!reason.isEmpty())
         qCWarning(lcCalibrationRecord, "%s not written: %s", qPrintable(filePath), qPrintable(reason));
     return reason;
 }
 
-} // namespace app
+} // namespace service

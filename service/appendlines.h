@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-namespace app {
+namespace service {
 
 // Appends the lines, the last one ended by its newline, to the file open at
 // fd, so that the file ends in a whole line however the write ends: when the
@@ -16,4 +16,4 @@ namespace app {
 // Empty, or the system's reason for refusing.
 QString appendLines(int fd, std::string_view lines);
 
-} // namespace app
+} // namespace service

@@ -6,7 +6,7 @@ namespace sim {
 class KorvelDevice;
 }
 
-namespace app {
+namespace service {
 
 // The driver of this machine, for the life of the program: it installs itself
 // for the xl* calls while it lives. Its channels, by index: the CAN adapters
@@ -31,4 +31,4 @@ private:
     sim::KorvelDevice *simulated = nullptr;  // owned by its channel
 };
 
-} // namespace app
+} // namespace service

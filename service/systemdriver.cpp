@@ -1,4 +1,4 @@
-#include "app/systemdriver.h"
+#include "service/systemdriver.h"
 
 #include "sim/simulatorchannel.h"
 #include "xl/buschannels.h"
@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace app {
+namespace service {
 
 SystemDriver::SystemDriver()
 {
@@ -38,4 +38,4 @@ void SystemDriver::addNewAdapters()
 // The base uninstalls the driver.
 SystemDriver::~SystemDriver() = default;
 
-} // namespace app
+} // namespace service

@@ -8,7 +8,7 @@
 
 #include <array>
 
-namespace app {
+namespace service {
 
 // The bench's trace of every calibration written into a device: one CSV line
 // for each, appended once the transmitter has sent it or given it up, or
@@ -26,13 +26,14 @@ public:
         std::array<quint16, 4> snapshots;  // raw1, raw2 unloaded, then loaded
         std::array<quint16, 4> factors;    // sens1Mul, sens1Div, calMul, calDiv
         QByteArray message;                // as handed to the transmitter
+        QString serial;                    // the device's, where a bench gives it
     };
 
     explicit CalibrationRecord(const QString &path, QObject *parent = nullptr);
     // Writes the entries still waiting as "ausstehend".
     ~CalibrationRecord() override;
 
-    // In the user's data folder.
+    // In the console's data folder, for korvelctl too: one record a bench.
     static QString standardPath();
     QString path() const { return filePath; }
 
@@ -55,4 +56,4 @@ private:
     QList<Entry> waiting;
 };
 
-} // namespace app
+} // namespace service

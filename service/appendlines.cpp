@@ -1,4 +1,4 @@
-#include "app/appendlines.h"
+#include "service/appendlines.h"
 
 #include <QLoggingCategory>
 
@@ -6,9 +6,9 @@
 
 #include <cerrno>
 
-Q_LOGGING_CATEGORY(lcAppendLines, "korvel.app.appendlines")
+Q_LOGGING_CATEGORY(lcAppendLines, "korvel.service.appendlines")
 
-namespace app {
+namespace service {
 
 QString appendLines(int fd, std::string_view lines)
 {
@@ -37,4 +37,4 @@ QString appendLines(int fd, std::string_view lines)
     return {};
 }
 
-} // namespace app
+} // namespace service

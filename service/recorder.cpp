@@ -1,6 +1,6 @@
-#include "app/recorder.h"
+#include "service/recorder.h"
 
-#include "app/appendlines.h"
+#include "service/appendlines.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -13,9 +13,9 @@
 #include <algorithm>
 #include <cerrno>
 
-Q_LOGGING_CATEGORY(lcRecorder, "korvel.app.recorder")
+Q_LOGGING_CATEGORY(lcRecorder, "korvel.service.recorder")
 
-namespace app {
+namespace service {
 
 namespace {
 
@@ -121,4 +121,4 @@ void Recorder::close()
     fd = -1;
 }
 
-} // namespace app
+} // namespace service

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace app {
+namespace service {
 
 // Records the frames it is given into a file in the text log format of the
 // Linux can-utils (canlog/candumplog.h), each stamped with the wall-clock time it
@@ -20,7 +20,7 @@ namespace app {
 //
 // A write that fails, or a file removed meanwhile, stops the recording:
 // failed() gives the system's reason, and the file keeps the whole lines
-// written before (app/appendlines.h).
+// written before (service/appendlines.h).
 class Recorder : public QObject
 {
     Q_OBJECT
@@ -71,4 +71,4 @@ private:
     QTimer flushTimer;
 };
 
-} // namespace app
+} // namespace service
