@@ -237,7 +237,8 @@ private slots:
     // What it tells of what it shows, which is the difference only when asked
     // and to a reference of the matrix's size: a cell's tooltip names it,
     // counted from 1, also where its label is left out (the cells of 200 x 70
-    // start at x 0, 66, 133 and y 0, 35); a CSV; the PNG, the grid as painted.
+    // start at x 0, 66, 133 and y 0, 35); a CSV, the device's bytes whatever is
+    // shown; the PNG, the grid as painted.
     void shouldTellWhatItShows_data()
     {
         QTest::addColumn<QVariant>("target");  // a point's tooltip or a file name
@@ -254,8 +255,8 @@ private slots:
         row("tooltip, bottom right", QPoint(199, 69), false, "Zeile 2, Spalte 3: 0");
         row("tooltip, difference", QPoint(66, 35), true, "Zeile 2, Spalte 2: +510");
         row("tooltip without labels", QPoint(15, 10), false, "Zeile 2, Spalte 2: 510", 2, {30, 20});
-        row("CSV", "matrix.csv", false, "0,220,0\n100,510,0\n");
-        row("CSV of the difference", "matrix.CSV", true, "0,+20,-510\n0,+510,-128\n");
+        row("CSV", "matrix.csv", false, "0,110,0\n50,255,0\n");
+        row("CSV of the difference", "matrix.CSV", true, "0,110,0\n50,255,0\n");
         row("PNG, reference kept", "matrix.png", false, "matrix");
         row("PNG of the difference", "matrix.png", true, "difference");
         row("PNG, reference of 3 x 2", "matrix.png", true, "matrix", 3);

@@ -1,4 +1,6 @@
-#include "touchview.h"
+#include "touchview/touchview.h"
+
+#include "device/matrixcsv.h"
 
 #include <QAction>
 #include <QBuffer>
@@ -153,7 +155,8 @@ bool Touchview::save(const QString &path, QString *error)
 {
     QByteArray bytes;
     if (path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
-        bytes = text(QLatin1Char(',')).toUtf8();
+        // What the device holds, not what the grid shows of it.
+        bytes = device::matrixCsv(rows, columns, values);
     } else {
         QImage image(size(), QImage::Format_RGB32);
         exporting = true;

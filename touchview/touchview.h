@@ -28,8 +28,8 @@ public:
 
     // The values as shown, one row a line, separated by the character.
     QString text(QChar separator) const;
-    // A path ending in ".csv" gets the values, comma-separated, any other
-    // the grid as shown at its current size as a PNG image. False, and why,
+    // A path ending in ".csv" gets the device's bytes (device/matrixcsv.h),
+    // any other the grid as shown at its current size as a PNG image. False, and why,
     // when the file cannot be written.
     bool save(const QString &path, QString *error);
     // The values as shown, tab-separated, to the clipboard.
