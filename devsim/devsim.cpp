@@ -74,6 +74,11 @@ DevSim::DevSim(const DevSimOptions &chosen, QObject *parent)
         print(stderr, QCoreApplication::applicationName() + QStringLiteral(": ") + message);
         QCoreApplication::exit(1);
     });
+    if (options.controls) {
+        controls = std::make_unique<Controls>(device);
+        connect(controls.get(), &Controls::obeyed, this, [](const QString &what) { print(stdout, what); });
+        connect(controls.get(), &Controls::refused, this, &DevSim::report);
+    }
     // The device hears the bus but says nothing, neither frames nor lines.
     node.device().blockSignals(options.noDevice);
     connect(&node, &sim::BusNode::failed, this, &DevSim::leaveBus);

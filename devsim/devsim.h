@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devsim/controls.h"
 #include "devsim/devsimoptions.h"
 #include "devsim/replay.h"
 #include "platform/stopsignals.h"
@@ -39,6 +40,7 @@ private:
     bool onBus = false;
     std::unique_ptr<platform::StopSignals> stopSignals;  // once started
     Replay replay;
+    std::unique_ptr<Controls> controls;  // with --controls
 };
 
 } // namespace devsim

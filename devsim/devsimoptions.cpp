@@ -54,7 +54,11 @@ std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments)
     const QCommandLineOption noDevice(QStringLiteral("no-device"),
                                       QStringLiteral("With --replay: the replay alone, without the simulated device; "
                                                      "ends when the replay does."));
-    parser.addOptions({plugin, device, showMatrix, replay, speed, noDevice});
+    const QCommandLineOption controls(QStringLiteral("controls"),
+                                      QStringLiteral("Read the device's controls from standard input, one a line: "
+                                                     "\"force N\" holds the force at N newtons, \"cycle\" runs the "
+                                                     "force cycle again."));
+    parser.addOptions({plugin, device, showMatrix, replay, speed, noDevice, controls});
 
     struct Range
     {
@@ -132,6 +136,11 @@ std::optional<DevSimOptions> parseDevSimOptions(const QStringList &arguments)
     options.noDevice = parser.isSet(noDevice);
     if (options.noDevice && options.replayFile.isEmpty()) {
         reject(QStringLiteral("--no-device needs --replay"));
+        return std::nullopt;
+    }
+    options.controls = parser.isSet(controls);
+    if (options.controls && options.replayFile == QLatin1String("-")) {
+        reject(QStringLiteral("--controls and --replay - both read standard input"));
         return std::nullopt;
     }
     options.plugin = parser.value(plugin);

@@ -27,6 +27,7 @@ struct DevSimOptions
     QString replayFile;       // a log to play onto the bus, "-" for standard input
     double speed = 1;         // of the replay, times the original
     bool noDevice = false;    // the replay alone, the device silent
+    bool controls = false;    // the device's controls read from standard input
 };
 
 // --help, --version and unknown options end the program as QCommandLineParser
