@@ -152,13 +152,14 @@ Exit tpDiag(Station &station, const Output &output)
 
 Exit nmh(const Options &options, Station &station, const Output &output)
 {
+    const qint64 start = station.now();
+    const qint64 end = start + qint64(options.seconds * 1000);
     int frames = 0;
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, &station, [&] { frames += station.transmit(device::nmhFrame()) ? 1 : 0; });
-    const qint64 end = station.now() + qint64(options.seconds * 1000);
-    frames += station.transmit(device::nmhFrame()) ? 1 : 0;
-    timer.start(nmhIntervalMs);
+    for (qint64 due = start; due < end; due += nmhIntervalMs) {
+        if (const Exit exit = station.waitUntilTime(due); exit != Exit::Done)
+            return exit;
+        frames += station.transmit(device::nmhFrame()) ? 1 : 0;
+    }
     if (const Exit exit = station.waitUntilTime(end); exit != Exit::Done)
         return exit;
     output.result({{QStringLiteral("nmh"), frames}, {QStringLiteral("seconds"), options.seconds}},

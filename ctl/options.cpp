@@ -56,7 +56,7 @@ const char description[] =
 
 Parsed usage(const QString &why)
 {
-    return {std::nullopt, Exit::Usage, why + QStringLiteral("\nkorvelctl --help lists the commands and options.")};
+    return {std::nullopt, Exit::Usage, QStringLiteral("korvelctl: %1 (korvelctl --help lists the commands)").arg(why)};
 }
 
 // A whole number within the limits, or nothing.

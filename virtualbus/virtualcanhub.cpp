@@ -29,7 +29,7 @@ bool VirtualCanHub::listen(quint16 port)
         return false;
     }
     connect(server, &QTcpServer::newConnection, this, &VirtualCanHub::accept);
-    qCInfo(lcVirtualCan) << "hub listening on port" << port;
+    qCInfo(lcVirtualCan) << "hub listening on port" << server->serverPort();
     return true;
 }
 
