@@ -131,6 +131,8 @@ private slots:
         row("other plugin, device as it is", "--plugin none --device can0x",
             "korvel-devsim: none can0x: cannot get on the bus");
         row("can0x", "--device can0x", "korvel-devsim: \"can0x\" is no virtual bus");
+        row("controls and replay on stdin", "--controls --replay -",
+            "korvel-devsim: --controls and --replay - both read standard input\n");
         row("replay unreadable", "--replay /no/log", "korvel-devsim: cannot read /no/log: No such file or directory\n");
         // Refused before the bus: joining with the plugin "none" would fail first.
         row("replay of a folder", "--replay / --plugin none", "korvel-devsim: cannot read /: Is a directory\n");
