@@ -6,15 +6,14 @@
 #include "service/calibrationrecord.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 namespace ctl {
 
 namespace {
 
 constexpr int snapshotMs = 250;
-constexpr int readingIntervalMs = 50;
 
 // The mean of the readings of the snapshotMs after now, at least one.
 Exit snapshot(Station &station, device::PressureValues *mean)
@@ -23,12 +22,9 @@ Exit snapshot(Station &station, device::PressureValues *mean)
     quint64 sum1 = 0;
     quint64 sum2 = 0;
     int n = 0;
-    for (; n == 0 || qint64(n) * readingIntervalMs < snapshotMs; ++n) {
+    for (; n == 0 || qint64(n) * pressureIntervalMs < snapshotMs; ++n) {
         device::PressureValues values;
-        Exit exit = station.waitUntilTime(start + qint64(n) * readingIntervalMs);
-        if (exit == Exit::Done)
-            exit = readPressure(station, &values);
-        if (exit != Exit::Done)
+        if (const Exit exit = readPressure(station, start + qint64(n) * pressureIntervalMs, &values); exit != Exit::Done)
             return exit;
         sum1 += values.raw1;
         sum2 += values.raw2;
@@ -82,6 +78,10 @@ service::CalibrationRecord::Entry entry(const Options &options, Station &station
 
 Exit calibrate(const Options &options, Station &station, const Output &output)
 {
+    // Refused before the device is touched: a bench must not find a device
+    // calibrated whose report it did not get.
+    if (const QFileInfo folder(QFileInfo(options.report).absolutePath()); !options.report.isEmpty() && !(folder.isDir() && folder.isWritable()))
+        return station.fail(Exit::Usage, QStringLiteral("%1: kein beschreibbarer Ordner für den Bericht").arg(folder.filePath()));
     device::PressureValues unloaded;
     device::PressureValues loaded;
     if (const Exit exit = step(QStringLiteral("Ohne Last: Enter drücken"), station, output, &unloaded); exit != Exit::Done)
@@ -116,14 +116,11 @@ Exit calibrate(const Options &options, Station &station, const Output &output)
     report.insert(QStringLiteral("outcome"), outcome);
     report.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
 
-    if (!options.report.isEmpty()) {
-        QSaveFile file(options.report);
-        const QByteArray bytes = QJsonDocument(report).toJson(QJsonDocument::Indented);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-            output.failure(QStringLiteral("%1 nicht geschrieben: %2").arg(options.report, file.errorString()));
-            if (exit == Exit::Done)
-                exit = Exit::Usage;
-        }
+    QString error;
+    if (!options.report.isEmpty() && !writeFile(options.report, QJsonDocument(report).toJson(), &error)) {
+        output.failure(QStringLiteral("%1 nicht geschrieben: %2").arg(options.report, error));
+        if (exit == Exit::Done)
+            exit = Exit::Usage;
     }
     output.result(report, QStringLiteral("Kalibrierung %1 (Faktoren %2/%3/%4/%5)")
                               .arg(outcome).arg(factors.sens1Mul).arg(factors.sens1Div).arg(factors.calMul).arg(factors.calDiv));

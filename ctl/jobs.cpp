@@ -14,15 +14,13 @@ namespace ctl {
 
 namespace {
 
-// As often as the console polls them.
-constexpr int pressureIntervalMs = 50;
 constexpr int nmhIntervalMs = 100;
 
 Exit check(Station &station, const Output &output)
 {
     const qint64 start = station.now();
     device::PressureValues values;
-    if (const Exit exit = readPressure(station, &values); exit != Exit::Done)
+    if (const Exit exit = readPressure(station, start, &values); exit != Exit::Done)
         return exit;
     const qint64 ms = station.now() - start;
     output.result({{QStringLiteral("device"), QStringLiteral("antwortet")}, {QStringLiteral("ms"), ms}},
@@ -35,10 +33,7 @@ Exit pressure(const Options &options, Station &station, const Output &output)
     const qint64 start = station.now();
     for (int n = 0; n < options.count; ++n) {
         device::PressureValues values;
-        Exit exit = station.waitUntilTime(start + qint64(n) * pressureIntervalMs);
-        if (exit == Exit::Done)
-            exit = readPressure(station, &values);
-        if (exit != Exit::Done)
+        if (const Exit exit = readPressure(station, start + qint64(n) * pressureIntervalMs, &values); exit != Exit::Done)
             return exit;
         const double t = double(station.now() - start) / 1000;
         QJsonObject reading = rawObject(values);
@@ -48,22 +43,6 @@ Exit pressure(const Options &options, Station &station, const Output &output)
                                    .arg(t, 0, 'f', 3).arg(values.cali).arg(values.raw1).arg(values.raw2));
     }
     return Exit::Done;
-}
-
-// Unbuffered and committed whole, as the grid saves its files.
-bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile file(path);
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    for (qint64 done = 0; written && done < bytes.size();) {
-        const qint64 taken = file.write(bytes.constData() + done, bytes.size() - done);
-        written = taken > 0;
-        done += taken;
-    }
-    if (written && file.commit())
-        return true;
-    *error = file.errorString();
-    return false;
 }
 
 Exit matrix(const Options &options, Station &station, const Output &output)
@@ -192,14 +171,32 @@ Exit record(const Options &options, Station &station, const Output &output)
 
 } // namespace
 
-Exit readPressure(Station &station, device::PressureValues *values)
+Exit readPressure(Station &station, qint64 due, device::PressureValues *values)
 {
+    if (const Exit exit = station.waitUntilTime(due); exit != Exit::Done)
+        return exit;
     return station.ask(device::request(protocol::pressureValues), [values](const VectorCAN::Message &msg) {
         const std::optional<device::PressureValues> reply = device::pressureReply(msg);
         if (reply)
             *values = *reply;
         return reply.has_value();
     });
+}
+
+// Unbuffered and committed whole, as the grid saves its files.
+bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    for (qint64 done = 0; written && done < bytes.size();) {
+        const qint64 taken = file.write(bytes.constData() + done, bytes.size() - done);
+        written = taken > 0;
+        done += taken;
+    }
+    if (written && file.commit())
+        return true;
+    *error = file.errorString();
+    return false;
 }
 
 QJsonObject rawObject(const device::PressureValues &values)

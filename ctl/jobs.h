@@ -14,8 +14,13 @@ class Station;
 // exit code with the station's failure() saying why.
 Exit runJob(const Options &options, Station &station, const Output &output);
 
-// One reading of the three values, asked for until the device answers.
-Exit readPressure(Station &station, device::PressureValues *values);
+// The readings are taken as the console polls them.
+constexpr int pressureIntervalMs = 50;
+// The reading due at that time on the station's clock: the request waits
+// until then and is asked again until the device answers.
+Exit readPressure(Station &station, qint64 due, device::PressureValues *values);
+// A file written whole or not at all; false, and why.
+bool writeFile(const QString &path, const QByteArray &bytes, QString *error);
 // The raw values under the names the console gives them.
 QJsonObject rawObject(const device::PressureValues &values);
 

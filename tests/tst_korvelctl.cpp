@@ -154,6 +154,8 @@ private slots:
         row("option of another command", "matrix --count 2", 2, "");
         row("record without seconds", "record x.log", 2, "");
         row("matrix into a missing folder", "matrix --out /no/such/folder/m.csv", 2, "");
+        row("report into a missing folder", "calibrate --force --report /no/such/folder/r.json", 2, "",
+            "!calibration written", "", "\n\n");
         row("bus lost in the download", "matrix", 3, "", "", "drop bus");
         row("silent device", "--timeout 300 check", 4, "", "", "stop device");
         row("device silent in the download", "--timeout 300 matrix", 4, "", "", "stop device");
