@@ -197,6 +197,8 @@ private slots:
         const QString err = bench.err();
         QVERIFY2(exit == code, qPrintable(QStringLiteral("exit %1, stderr: %2").arg(exit).arg(err)));
         QVERIFY2(QRegularExpression(QStringLiteral("\\A%1\\z").arg(output)).match(out).hasMatch(), qPrintable(out));
+        for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            QVERIFY(!arguments.contains(QLatin1String("--json")) || QJsonDocument::fromJson(line.toUtf8()).isObject());
         // Whatever the job's end, the person at the bench is told why.
         QVERIFY2(code == 0 || err.contains(QLatin1String("korvelctl: ")), qPrintable(err));
         if (device.isEmpty())
