@@ -42,7 +42,12 @@ std::unique_ptr<MainWindow> startConsole(QDialogButtonBox::StandardButton answer
                                          const QString &channel)
 {
     // The calibration record goes to a folder of the tests' own, not there
-    // yet as on a fresh machine: runs do not pile lines up.
+    // yet as on a fresh machine: runs do not pile lines up. The record's
+    // folder is the console's whatever program writes it, so each suite has a
+    // home of its own: suites run side by side must not clear each other's.
+    const QString home = QDir::temp().filePath(QStringLiteral("korvel-tests-") + QCoreApplication::applicationName());
+    QDir().mkpath(home);
+    qputenv("HOME", QFile::encodeName(home));
     QStandardPaths::setTestModeEnabled(true);
     QDir(QFileInfo(service::CalibrationRecord::standardPath()).absolutePath()).removeRecursively();
     QTimer answering;
