@@ -189,10 +189,7 @@ private slots:
         QCOMPARE(console.sent(), (QStringList{"1b000073: 7300040108000100", "1bff8300: 2001000000000000",
                                               "17f873f0: 06c80111042020aa"}));
         QCOMPARE(ui(console).statusBar->currentMessage(), QStringLiteral("TP-Diagnose gesendet: übertragen"));
-        console.receive(QStringLiteral("2001000003e803e8"));
-        ui(console).pressureUnstressed->click();
-        console.receive(QStringLiteral("2001000007d00708"));
-        ui(console).pressureStressed->click();
+        console.measure(QStringLiteral("03e803e8"), QStringLiteral("07d00708"));
 
         ui(console).sendNMH->click();
         tests::toggle(ui(console).readPressureSensors, false);
@@ -234,21 +231,12 @@ private slots:
         const QString path = app::CalibrationRecord::standardPath();
         QVERIFY(writable || QDir().mkpath(path));
         tests::toggle(form.readPressureSensors, true);
-        // Raw values in hex, the unloaded snapshot taken before any reply if none: the factors shown.
-        const auto measure = [&](const QString &unloaded, const QString &loaded) {
-            if (!unloaded.isEmpty())
-                console.receive("20010000" + unloaded);
-            form.pressureUnstressed->click();
-            console.receive("20010000" + loaded);
-            form.pressureStressed->click();
-            return QStringList{form.pressure3->text(), form.pressure4->text(), form.pressure5->text(), form.pressure6->text()};
-        };
         const auto settled = [&](const QString &status) {  // unless the record's line could not be written
             return writable ? status : "Kalibrierprotokoll " + path + " nicht geschrieben: Is a directory";
         };
         const auto *warning = console.window->findChild<QLabel *>(QStringLiteral("calibrationWarning"));
 
-        QCOMPARE(measure({}, "00000100"), (QStringList{"128", "1", "200", "19"}));
+        QCOMPARE(console.measure({}, "00000100"), (QStringList{"128", "1", "200", "19"}));
         QVERIFY(warning->isVisible());
         form.pressureCalibSave->click();
         const auto *question = console.window->findChild<QMessageBox *>();
@@ -258,7 +246,7 @@ private slots:
         QCOMPARE(form.statusBar->currentMessage(),
                  settled("Kalibrierung gesendet (Faktoren 128/1/200/19): abgebrochen: das Gerät meldet Überlauf"));
 
-        QCOMPARE(measure("03e803e8", "07d00708"), (QStringList{"200", "250", "156", "4"}));
+        QCOMPARE(console.measure("03e803e8", "07d00708"), (QStringList{"200", "250", "156", "4"}));
         QVERIFY(!warning->isVisible());
         form.pressureCalibSave->click();
         console.receive(QStringLiteral("3000000000000000"), 0x17FAF073);  // the rest goes out on the transmitter's timer

@@ -51,10 +51,7 @@ private slots:
         ui.sendNMH->click();
         tests::toggle(ui.readPressureSensors, true);
         ui.showCANView->click();
-        console.receive(QStringLiteral("2001000003e803e8"));
-        ui.pressureUnstressed->click();
-        console.receive(QStringLiteral("2001000007d00708"));
-        ui.pressureStressed->click();
+        console.measure(QStringLiteral("03e803e8"), QStringLiteral("07d00708"));
         ui.pressureCalibSave->click();  // ten bytes: waits for the flow control
 
         QTimer::singleShot(0, [row] {

@@ -99,6 +99,17 @@ void ScriptedConsole::receive(const QString &hex, quint32 id, bool extended, qui
     receive(xl::receivedEvent(id, extended, QByteArray::fromHex(hex.toLatin1()), flags));
 }
 
+QStringList ScriptedConsole::measure(const QString &unloaded, const QString &loaded)
+{
+    const Form form(*window);
+    if (!unloaded.isEmpty())
+        receive("20010000" + unloaded);
+    form.pressureUnstressed->click();
+    receive("20010000" + loaded);
+    form.pressureStressed->click();
+    return {form.pressure3->text(), form.pressure4->text(), form.pressure5->text(), form.pressure6->text()};
+}
+
 QStringList ScriptedConsole::sent()
 {
     QStringList frames;

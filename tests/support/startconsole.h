@@ -84,6 +84,10 @@ struct ScriptedConsole
     void receive(const XlEvent &event);
     // Data in hex, from the device's reply identifier unless another is given.
     void receive(const QString &hex, quint32 id = 0x1BFF8301, bool extended = true, quint16 flags = 0);
+    // The snapshots "unbelastet" and "belastet mit 5N" taken of pressure
+    // replies with these raw values in hex, the first before any reply if
+    // none is given, while reading is on: the factors then shown.
+    QStringList measure(const QString &unloaded, const QString &loaded);
     // The frames put on the bus since the last call, as "<id>: <data>", a
     // standard identifier marked "<id> (11 bit)".
     QStringList sent();
