@@ -150,6 +150,9 @@ private slots:
         QTest::newRow("0x5 finishes on the first data reply")
             << L{"start 0", "reply 10 20 02 00 05 00 00 00 00", "reply 20 20 03 00 00 00 00 00 00"}
             << L{"02 00 00 @50", "header 100%", "03 00 00 @30", "finished"} << "";
+        QTest::newRow("3x0 finishes on the first data reply, writing nothing")
+            << L{"start 0", "reply 10 20 02 03 00 00 00 00 00", "reply 20 20 03 00 00 11 12 13 14"}
+            << L{"02 00 00 @50", "header 33%", "03 00 00 @30", "finished"} << "";
         QTest::newRow("late replies for another row or column, a pressure reply, our request: ignored")
             << L{"start 0", "reply 10 " + header23, "reply 20 " + first23, "reply 30 20 03 00 01 12 13 21 22",
                  "reply 40 20 03 01 00 21 22 23 00", "reply 50 20 01 01 01 00 00 00 00",

@@ -51,7 +51,19 @@ qint64 peakKiB(qint64 pid)
     return QRegularExpression(QStringLiteral("VmHWM:\\s*(\\d+)")).match(text).captured(1).toLongLong();
 }
 
+// A program of the build, its arguments, how its one line on stderr starts
+// (none for the usage), and what it gets on stdin.
+struct Run { QString program; QStringList arguments; QString message; QByteArray input; };
+
+// Where the log is read from: "file", "FIFO" or "-", each read its own way;
+// the log, which pipes get in two writes, the first ending within a line;
+// the frames heard, "<id> <extended> <data>" in hex; the end of the last line.
+struct Replay { QString source; QByteArray log; QStringList heard; QByteArray done; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Run)
+Q_DECLARE_METATYPE(Replay)
 
 class TestDevSim : public QObject
 {
@@ -113,13 +125,10 @@ private slots:
     // know, and does nothing else.
     void shouldTakeOnlyWhatItCanDo_data()
     {
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("message");  // the one line on stderr starts so; none for the usage
-        QTest::addColumn<QByteArray>("input");  // on stdin
+        QTest::addColumn<Run>("r");
 
         const auto row = [](const char *name, const char *args, const QString &message, const QByteArray &input = {}) {
-            QTest::newRow(name) << QStringLiteral(KORVEL_DEVSIM) << QString(args).split(' ') << message << input;
+            QTest::newRow(name) << Run{QStringLiteral(KORVEL_DEVSIM), QString(args).split(' '), message, input};
         };
         const QString stMin = QStringLiteral("korvel-devsim: --stmin takes a whole number from 0 to 127 or from 241 "
                                              "to 249, not \"%1\"");
@@ -147,18 +156,14 @@ private slots:
             "korvel-devsim: virtualcan tcp://127.0.0.1:PORT/can0: lost the bus: ");
         for (const QString &program : QStringLiteral(KORVEL_PROGRAMS).split(QLatin1Char(':'))) {
             const QString name = QFileInfo(program).fileName();
-            QTest::addRow("%s --help", qPrintable(name)) << program << QStringList{"--help"} << QString() << QByteArray();
-            QTest::addRow("%s --bogus", qPrintable(name))
-                << program << QStringList{"--bogus"} << name + ": Unknown option 'bogus'.\n" << QByteArray();
+            QTest::addRow("%s --help", qPrintable(name)) << Run{program, {"--help"}, {}, {}};
+            QTest::addRow("%s --bogus", qPrintable(name)) << Run{program, {"--bogus"}, name + ": Unknown option 'bogus'.\n", {}};
         }
     }
 
     void shouldTakeOnlyWhatItCanDo()
     {
-        QFETCH(QString, program);
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, message);
-        QFETCH(QByteArray, input);
+        QFETCH(Run, r);
         QTcpServer bus;  // where the program would join its bus
         QVERIFY(bus.listen(QHostAddress::LocalHost));
         const QString port = QString::number(bus.serverPort());
@@ -166,21 +171,21 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("KORVEL_VIRTUALCAN_PORT"), port);
         process.setProcessEnvironment(environment);
-        process.start(program, arguments.replaceInStrings("PORT", port));
-        process.write(input);
+        process.start(r.program, r.arguments.replaceInStrings("PORT", port));
+        process.write(r.input);
         process.closeWriteChannel();
         // A replay joins the bus before it reads, and says so on stdout.
-        const bool joins = arguments.contains("--no-device") || message.contains("PORT");
-        if (message.contains("PORT") && bus.waitForNewConnection(10000))
+        const bool joins = r.arguments.contains("--no-device") || r.message.contains("PORT");
+        if (r.message.contains("PORT") && bus.waitForNewConnection(10000))
             delete bus.nextPendingConnection();
         QVERIFY(process.waitForFinished(10000));
-        QVERIFY(process.exitStatus() == QProcess::NormalExit && process.exitCode() == (message.isEmpty() ? 0 : 1));
+        QVERIFY(process.exitStatus() == QProcess::NormalExit && process.exitCode() == (r.message.isEmpty() ? 0 : 1));
         const QString output = QString::fromLocal8Bit(process.readAllStandardOutput());
-        QVERIFY2(message.isEmpty() ? output.startsWith("Usage: ") : output.count('\n') == int(joins), qPrintable(output));
+        QVERIFY2(r.message.isEmpty() ? output.startsWith("Usage: ") : output.count('\n') == int(joins), qPrintable(output));
         // Qt's own note on an environment without a runtime folder aside.
         const QString error = QString::fromLocal8Bit(process.readAllStandardError())
                                   .remove(QRegularExpression(QStringLiteral("^QStandardPaths: .*\n")));
-        QVERIFY2(error.startsWith(message.replace("PORT", port)) && error.count('\n') == int(!message.isEmpty()),
+        QVERIFY2(error.startsWith(r.message.replace("PORT", port)) && error.count('\n') == int(!r.message.isEmpty()),
                  qPrintable(error));
         QVERIFY(joins || !bus.waitForNewConnection(100));
     }
@@ -201,10 +206,7 @@ private slots:
     // comes, never held whole.
     void shouldPlayTheFramesAndSkipTheRest_data()
     {
-        QTest::addColumn<QString>("source");     // "file", "FIFO" or "-": each read its own way
-        QTest::addColumn<QByteArray>("log");     // pipes get it in two writes, the first ending within a line
-        QTest::addColumn<QStringList>("heard");  // "<id> <extended> <data>" in hex
-        QTest::addColumn<QByteArray>("done");    // the end of the last line
+        QTest::addColumn<Replay>("r");
 
         // Its last line, no frame, without newline. Every row's frames come
         // before its input ends, when the program's memory is read.
@@ -213,31 +215,27 @@ private slots:
                                + frameLine + "\nx\ny\nz\nw";
         const QStringList three = {"1bff8300 1 2001000000000000", "123 0 ", "7ff 0 aabb"};
         const QByteArray six = "3 frames, 6 malformed lines skipped (lines 2, 4, 7, 8, 9, …)";
-        QTest::newRow("file") << "file" << log << three << six;
-        QTest::newRow("FIFO, opened before its writer") << "FIFO" << log << three << six;
-        QTest::newRow("standard input") << "-" << log << three << six;
+        QTest::newRow("file") << Replay{"file", log, three, six};
+        QTest::newRow("FIFO, opened before its writer") << Replay{"FIFO", log, three, six};
+        QTest::newRow("standard input") << Replay{"-", log, three, six};
         const auto padded = [](int length) { return frameLine + QByteArray(length - frameLine.size(), ' '); };
         const QStringList one = {"7ff 0 aabb"};
+        const QByteArray two = "2 frames, 1 malformed lines skipped (lines 2)";
         QTest::newRow("76 bytes, the last a carriage return; 77 bytes")
-            << "-" << padded(75) + "\r\n" + padded(77) + "\n" + frameLine + "\n" << one + one
-            << QByteArray("2 frames, 1 malformed lines skipped (lines 2)");
+            << Replay{"-", padded(75) + "\r\n" + padded(77) + "\n" + frameLine + "\n", one + one, two};
         // Held whole, it would show in the program's memory.
         QTest::newRow("16 MiB between two frames")
-            << "-" << frameLine + "\n" + QByteArray(16 << 20, 'x') + "\n" + frameLine + "\n" << one + one
-            << QByteArray("2 frames, 1 malformed lines skipped (lines 2)");
+            << Replay{"-", frameLine + "\n" + QByteArray(16 << 20, 'x') + "\n" + frameLine + "\n", one + one, two};
     }
 
     void shouldPlayTheFramesAndSkipTheRest()
     {
-        QFETCH(QString, source);
-        QFETCH(QByteArray, log);
-        QFETCH(QStringList, heard);
-        QFETCH(QByteArray, done);
+        QFETCH(Replay, r);
         QTemporaryDir dir;
-        const QString path = source == "-" ? source : dir.filePath(QStringLiteral("field.log"));
+        const QString path = r.source == "-" ? r.source : dir.filePath(QStringLiteral("field.log"));
         QFile file(path);
-        QVERIFY(source != "file" || (file.open(QIODevice::WriteOnly) && file.write(log) == log.size() && file.flush()));
-        QVERIFY(source != "FIFO" || ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        QVERIFY(r.source != "file" || (file.open(QIODevice::WriteOnly) && file.write(r.log) == r.log.size() && file.flush()));
+        QVERIFY(r.source != "FIFO" || ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
 
         // A bus of its own, on a port above the pid-chosen ones.
         const QString url = QStringLiteral("tcp://127.0.0.1:65001/can0");
@@ -250,7 +248,7 @@ private slots:
         QVERIFY(nextLine(devsim).endsWith("replay only"));
         std::vector<bus::Frame> frames;
         const auto hear = [&] {  // fewer after the wait show in the comparison
-            (void)QTest::qWaitFor([&] { peer.take(frames, 100); return frames.size() >= size_t(heard.size()); }, 30000);
+            (void)QTest::qWaitFor([&] { peer.take(frames, 100); return frames.size() >= size_t(r.heard.size()); }, 30000);
             QStringList lines;
             for (const bus::Frame &frame : frames) {
                 const QByteArray data(reinterpret_cast<const char *>(frame.data.data()), frame.length);
@@ -259,12 +257,12 @@ private slots:
             }
             return lines;
         };
-        if (source != "file") {
+        if (r.source != "file") {
             const qint64 before = peakKiB(devsim.processId());
             QVERIFY(before > 0);
-            const int fifo = source == "FIFO" ? ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK) : -1;
-            QVERIFY(source != "FIFO" || fifo >= 0);
-            for (const QByteArray &chunk : {log.left(70), log.mid(70)}) {
+            const int fifo = r.source == "FIFO" ? ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK) : -1;
+            QVERIFY(r.source != "FIFO" || fifo >= 0);
+            for (const QByteArray &chunk : {r.log.left(70), r.log.mid(70)}) {
                 QVERIFY(fifo >= 0 ? ::write(fifo, chunk.constData(), size_t(chunk.size())) == chunk.size()
                                   : devsim.write(chunk) == chunk.size() && devsim.waitForBytesWritten(10000));
                 QTest::qWait(100);
@@ -275,9 +273,9 @@ private slots:
         }
         QVERIFY(devsim.waitForFinished(20000));
         QCOMPARE(devsim.exitCode(), 0);
-        const QByteArray name = source == "-" ? QByteArray("standard input") : QFile::encodeName(path);
-        QCOMPARE(nextLine(devsim), "replay of " + name + " done: " + done);
-        QCOMPARE(hear(), heard);
+        const QByteArray name = r.source == "-" ? QByteArray("standard input") : QFile::encodeName(path);
+        QCOMPARE(nextLine(devsim), "replay of " + name + " done: " + r.done);
+        QCOMPARE(hear(), r.heard);
     }
 };
 

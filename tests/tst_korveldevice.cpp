@@ -20,7 +20,13 @@ bus::Frame frame(const QString &text)
     return out;
 }
 
+// The frames the device is given, the factors and replies it then has, the
+// pad's columns and rows, and the force on it.
+struct Exchange { QStringList frames, replies; QSize pad; double force; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Exchange)
 
 class TestKorvelDevice : public QObject
 {
@@ -33,13 +39,10 @@ private slots:
     // calMul, calDiv, and the replies.
     void shouldAnswerItsRequests_data()
     {
-        QTest::addColumn<QStringList>("frames");
-        QTest::addColumn<QStringList>("replies");  // the factors first
-        QTest::addColumn<QSize>("pad");
-        QTest::addColumn<double>("force");
+        QTest::addColumn<Exchange>("e");
         const auto row = [](const char *name, const QStringList &frames, const QStringList &replies,
                             QSize pad = {24, 14}, double force = 5) {
-            QTest::newRow(name) << frames << replies << pad << force;
+            QTest::newRow(name) << Exchange{frames, replies, pad, force};
         };
         const QString pressure("1bff8300x 2001000000000000"), neutral("01010101");
         // The console's calibration, c8021110321e96c8ea27, in its two frames.
@@ -70,17 +73,14 @@ private slots:
 
     void shouldAnswerItsRequests()
     {
-        QFETCH(QStringList, frames);
-        QFETCH(QStringList, replies);
-        QFETCH(QSize, pad);
-        QFETCH(double, force);
+        QFETCH(Exchange, e);
 
         sim::KorvelDevice device;
         device.setNoise(false);
-        device.holdForce(force);
-        device.setMatrixSize(pad.height(), pad.width());
+        device.holdForce(e.force);
+        device.setMatrixSize(e.pad.height(), e.pad.width());
         QSignalSpy spy(&device, &sim::KorvelDevice::frameOut);
-        for (const QString &text : frames)
+        for (const QString &text : e.frames)
             device.handleFrame(frame(text));
         const sim::Calibration c = device.calibration();
         QStringList sent{QByteArray(reinterpret_cast<const char *>(&c), sizeof c).toHex()};
@@ -92,7 +92,7 @@ private slots:
                              ? QByteArray(reinterpret_cast<const char *>(out.data.data()), out.length).toHex()
                              : "frame on " + QString::number(out.id, 16));
         }
-        QCOMPARE(sent, replies);
+        QCOMPARE(sent, e.replies);
     }
 
     void shouldKeepOnlyTheLatest64Messages()

@@ -12,7 +12,6 @@
 #include "sim/korveldevice.h"
 #include "support/grid.h"
 #include "support/startconsole.h"
-#include "support/tracecapture.h"
 #include "touchview/touchview.h"
 
 #include <QMenu>
@@ -21,19 +20,6 @@
 #include <QStyleOption>
 #include <QTemporaryDir>
 #include <QtTest>
-
-// A calibration from two snapshots, raw1 and raw2 in hex at each ("": none
-// taken, "-": taken before any reply): the factors shown, the message sent,
-// the record's line after time and channel (empty: it cannot be written), the
-// status bar (%1: the record), the trace, and the device's flow control.
-struct Calibration
-{
-    QString unloaded, loaded, factors, message, record, status;
-    QStringList trace = {};
-    QString button = QStringLiteral("pressureCalibSave");
-    QString reply = QStringLiteral("3000000000000000");
-};
-Q_DECLARE_METATYPE(Calibration)
 
 // The console on a scripted bus: the frames it puts on the bus and what it
 // shows after the frames it is given; and on the simulated device.
@@ -166,39 +152,27 @@ private slots:
     }
 
     // Every frame reaches the activity window; only device replies reach the
-    // labels, also while the values are not polled.
-    void shouldAcceptOnlyDeviceReplies_data()
-    {
-        QTest::addColumn<QString>("data");
-        QTest::addColumn<QString>("labels");
-        QTest::addColumn<quint32>("id");
-        QTest::addColumn<bool>("extended");
-
-        QTest::newRow("pressure reply") << "20011234000affff" << "4660|10|65535" << 0x1BFF8301u << true;
-        QTest::newRow("standard identifier") << "20011234000affff" << "-|-|-" << 0x1BFF8301u << false;
-        QTest::newRow("request identifier") << "20011234000affff" << "-|-|-" << 0x1BFF8300u << true;
-        QTest::newRow("dlc 7") << "20011234000aff" << "-|-|-" << 0x1BFF8301u << true;
-    }
-
+    // labels, also while the values are not polled. Which frames are replies
+    // is the device library's to say, and tst_device's to check.
     void shouldAcceptOnlyDeviceReplies()
     {
-        QFETCH(QString, data);
-        QFETCH(QString, labels);
-        QFETCH(quint32, id);
-        QFETCH(bool, extended);
-
         tests::ScriptedConsole console;
         ui(console).showCANView->click();
-        console.receive(data, id, extended);
-        QCOMPARE((QStringList{ui(console).pressure0->text(), ui(console).pressure1->text(), ui(console).pressure2->text()}
-                      .join(QLatin1Char('|'))), labels);
+        const auto labels = [&] {
+            return QStringList{ui(console).pressure0->text(), ui(console).pressure1->text(), ui(console).pressure2->text()};
+        };
+        console.receive(QStringLiteral("20011234000affff"), 0x1BFF8300);  // the request's identifier
+        QCOMPARE(labels(), (QStringList{"-", "-", "-"}));
+        console.receive(QStringLiteral("20011234000affff"));
+        QCOMPARE(labels(), (QStringList{"4660", "10", "65535"}));
         auto *list = tests::activityWindow()->findChild<CanViewer *>();
         QVERIFY(QMetaObject::invokeMethod(list, "updateList"));
-        QCOMPARE(list->topLevelItemCount(), 1);
+        QCOMPARE(list->topLevelItemCount(), 2);
     }
 
-    // NMH every 100 ms and the pressure request every 50 ms while switched on,
-    // the TP diagnosis activation once, confirmed. Switched off, the values
+    // NMH every 100 ms and the pressure request every 50 ms while switched on
+    // (their frames are tst_session's, as they carry on over a switch), the
+    // TP diagnosis activation once, confirmed. Switched off, the values
     // shown go; factors no longer shown, like none measured on this device,
     // are not written unasked: the question names them, and "Nein" writes none.
     void shouldSendPeriodicFramesWhileSwitchedOn()
@@ -210,16 +184,10 @@ private slots:
         QCOMPARE(ui(console).statusBar->currentMessage(),
                  QStringLiteral("Keine Faktoren gemessen: erst „unbelastet“ und „belastet mit 5N“ drücken"));
         QVERIFY(console.sent().isEmpty() && !console.window->findChild<QMessageBox *>());
-        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "sendNMH"));
-        QVERIFY(QMetaObject::invokeMethod(console.window.get(), "requestPressureSensorRawData"));
         ui(console).activateTPDiag->click();
-        QCOMPARE(console.sent(), (QStringList{"1b000073: 7300040108000100", "1bff8300: 2001000000000000",
-                                              "17f873f0: 06c80111042020aa"}));
+        QCOMPARE(console.sent(), QStringList{"17f873f0: 06c80111042020aa"});
         QCOMPARE(ui(console).statusBar->currentMessage(), QStringLiteral("TP-Diagnose gesendet: übertragen"));
-        console.receive(QStringLiteral("2001000003e803e8"));
-        ui(console).pressureUnstressed->click();
-        console.receive(QStringLiteral("2001000007d00708"));
-        ui(console).pressureStressed->click();
+        console.measure(QStringLiteral("03e803e8"), QStringLiteral("07d00708"));
 
         ui(console).sendNMH->click();
         tests::toggle(ui(console).readPressureSensors, false);
@@ -239,151 +207,109 @@ private slots:
         QCOMPARE(ui(console).statusBar->currentMessage(), QStringLiteral("Kalibrierung nicht gesendet"));
     }
 
-    // Snapshots of raw1 and raw2 in hex, none taken if empty; then the button
-    // sends the ISO-TP message, whole once the device has granted it, and the
-    // record gets a line with the outcome, written at the latest as the console
-    // ends; the status bar says what became of it. Factors that look wrong
-    // are written once the question is answered "Ja".
-    void shouldComputeWriteAndRecordCalibration_data()
+    // The factors measured, then written through the form: a load that left
+    // a sensor as it was asks first, naming the values. The status bar says
+    // what became of each message, and the record gets a line with the
+    // outcome, written at the latest as the console ends; a record that
+    // cannot be written is said instead. The factors and message bytes for
+    // other snapshots are tst_device's, the frames of a message tst_isotptx's.
+    void shouldWriteAndRecordCalibrations_data()
     {
-        QTest::addColumn<Calibration>("c");
-
-        const QString saved = QStringLiteral("speichern,1000,1000,2000,1800,200,250,156,4,C8 02 11 10 32 1E C8 FA 9C 04,");
-        const QString reset = QStringLiteral("zurücksetzen,1000,1000,2000,1800,1,1,1,1,C8 02 11 10 FF 00 01 01 01 01,");
-        const QString sent = QStringLiteral("Kalibrierung gesendet (Faktoren 200/250/156/4)");
-        const QString neutral = QStringLiteral("Kalibrierung zurückgesetzt (Faktoren 1/1/1/1)");
-        QTest::newRow("1000/1000 to 2000/1800") << Calibration{"03e803e8", "07d00708", "200|250|156|4",
-            "c8021110321ec8fa9c04", saved + "gesendet", sent + ": übertragen",
-            {"-> 200.000000 / 200.000000  l/r", "-> 4.882813 / 156.250000  cal (800)"}};
-        QTest::newRow("one delta of 256, asked") << Calibration{"00000000", "00000100", "128|1|200|19",
-            "c8021110321e8001c813", "speichern,0,0,0,256,128,1,200,19,C8 02 11 10 32 1E 80 01 C8 13,gesendet",
-            "Kalibrierung gesendet (Faktoren 128/1/200/19): übertragen"};
-        QTest::newRow("only unloaded, asked") << Calibration{"03e803e8", "", "65286|65286|65341|4",
-            "c8021110321e06063d04", "speichern,1000,1000,0,0,65286,65286,65341,4,C8 02 11 10 32 1E 06 06 3D 04,gesendet",
-            "Kalibrierung gesendet (Faktoren 65286/65286/65341/4): übertragen"};
-        // "-": the snapshot taken before any reply, of zeros.
-        QTest::newRow("unloaded before any reply") << Calibration{"-", "00020002", "2|2|12|156",
-            "c8021110321e02020c9c", "speichern,0,0,2,2,2,2,12,156,C8 02 11 10 32 1E 02 02 0C 9C,gesendet",
-            "Kalibrierung gesendet (Faktoren 2/2/12/156): übertragen"};
-        QTest::newRow("reset") << Calibration{"03e803e8", "07d00708", "200|250|156|4", "c8021110ff0001010101",
-            reset + "gesendet", neutral + ": übertragen", {}, "pressureReset"};
-        QTest::newRow("overflow from the device") << Calibration{"03e803e8", "07d00708", "200|250|156|4",
-            "c8021110321ec8fa9c04", saved + "abgebrochen", sent + ": abgebrochen: das Gerät meldet Überlauf", {},
-            "pressureCalibSave", "3200000000000000"};
-        QTest::newRow("console ended first") << Calibration{"03e803e8", "07d00708", "200|250|156|4",
-            "c8021110ff0001010101", reset + "ausstehend", neutral, {}, "pressureReset", ""};
-        QTest::newRow("unwritable") << Calibration{"03e803e8", "07d00708", "200|250|156|4", "c8021110321ec8fa9c04",
-            "", "Kalibrierprotokoll %1 nicht geschrieben: Is a directory"};
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("recorded") << true;
+        QTest::newRow("record path a folder") << false;
     }
 
-    void shouldComputeWriteAndRecordCalibration()
+    void shouldWriteAndRecordCalibrations()
     {
-        QFETCH(Calibration, c);
+        QFETCH(bool, writable);
 
         tests::ScriptedConsole console;
+        const tests::Form form = ui(console);
         const QString path = service::CalibrationRecord::standardPath();
-        QVERIFY(!c.record.isEmpty() || QDir().mkpath(path));  // a folder where the record should go
-        tests::toggle(ui(console).readPressureSensors, true);
-        tests::TraceCapture traced;
-        for (const auto &[raw, snapshot] : {std::pair(c.unloaded, ui(console).pressureUnstressed),
-                                            std::pair(c.loaded, ui(console).pressureStressed)}) {
-            if (raw.size() > 1)
-                console.receive("20010000" + raw);
-            if (!raw.isEmpty())
-                snapshot->click();
-        }
-        if (!c.trace.isEmpty())
-            QCOMPARE(traced.lines().filter(QStringLiteral("-> ")).mid(2), c.trace);
-        const bool asked = QByteArray(QTest::currentDataTag()).contains("asked");
-        QCOMPARE(console.window->findChild<QLabel *>(QStringLiteral("calibrationWarning"))->isVisible(), asked);
+        QVERIFY(writable || QDir().mkpath(path));
+        tests::toggle(form.readPressureSensors, true);
+        const auto settled = [&](const QString &status) {  // unless the record's line could not be written
+            return writable ? status : "Kalibrierprotokoll " + path + " nicht geschrieben: Is a directory";
+        };
+        const auto *warning = console.window->findChild<QLabel *>(QStringLiteral("calibrationWarning"));
 
-        console.window->findChild<QPushButton *>(c.button)->click();
+        QCOMPARE(console.measure({}, "00000100"), (QStringList{"128", "1", "200", "19"}));
+        QVERIFY(warning->isVisible());
+        form.pressureCalibSave->click();
         const auto *question = console.window->findChild<QMessageBox *>();
-        QCOMPARE(bool(question), asked);
-        const auto raw = [](const QString &hex, int sensor) { return QString::number(hex.mid(4 * sensor, 4).toUInt(nullptr, 16)); };
-        if (question)  // the values that made the factors look wrong
-            QVERIFY(question->text().contains("Sensor 1: " + raw(c.unloaded, 0) + " → " + raw(c.loaded, 0) + ", Sensor 2: "
-                                              + raw(c.unloaded, 1) + " → " + raw(c.loaded, 1) + ")"));
+        QVERIFY(question && question->text().contains(QStringLiteral("(Sensor 1: 0 → 0, Sensor 2: 0 → 256)")));
         tests::answerModal(QDialogButtonBox::Yes);
-        if (!c.reply.isEmpty())
-            console.receive(c.reply, 0x17FAF073);
-        const bool continued = c.reply.startsWith(QLatin1String("30"));
-        // The rest goes out on the transmitter's timer; the polling's requests are not this message.
-        QStringList sent = console.sent();
-        if (continued)
-            QTRY_VERIFY((sent += console.sent(), sent.filter("17f873f0: 21").size() == 1));
-        QCOMPARE(sent.filter("17f873f0"), (QStringList{"17f873f0: 100a" + c.message.left(12),
-                                              "17f873f0: 21" + c.message.mid(12) + "aaaaaa"}.mid(0, continued ? 2 : 1)));
-        QCOMPARE((QStringList{ui(console).pressure3->text(), ui(console).pressure4->text(),
-                              ui(console).pressure5->text(), ui(console).pressure6->text()}.join('|')), c.factors);
-        QCOMPARE(ui(console).statusBar->currentMessage(), c.status.arg(path));
-        if (c.record.isEmpty())
-            return;
+        console.receive(QStringLiteral("3200000000000000"), 0x17FAF073);
+        QCOMPARE(form.statusBar->currentMessage(),
+                 settled("Kalibrierung gesendet (Faktoren 128/1/200/19): abgebrochen: das Gerät meldet Überlauf"));
+
+        QCOMPARE(console.measure("03e803e8", "07d00708"), (QStringList{"200", "250", "156", "4"}));
+        QVERIFY(!warning->isVisible());
+        form.pressureCalibSave->click();
+        console.receive(QStringLiteral("3000000000000000"), 0x17FAF073);  // the rest goes out on the transmitter's timer
+        QTRY_COMPARE(form.statusBar->currentMessage(), settled("Kalibrierung gesendet (Faktoren 200/250/156/4): übertragen"));
+        form.pressureReset->click();  // and the console ends before the device grants it
+        QCOMPARE(form.statusBar->currentMessage(), QStringLiteral("Kalibrierung zurückgesetzt (Faktoren 1/1/1/1)"));
         console.window.reset();
+        if (!writable)
+            return;
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         // The time is the run's; its form is checked as it is taken out.
         QCOMPARE(QString::fromUtf8(file.readAll()).remove(QRegularExpression(QStringLiteral("(?m)^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d,"))),
                  QStringLiteral("Zeit,Kanal,Aktion,Roh1 unbelastet,Roh2 unbelastet,Roh1 belastet,Roh2 belastet,"
-                                "sens1Mul,sens1Div,calMul,calDiv,Bytes,Ergebnis,Seriennummer\nCAN 1,") + c.record + QLatin1String(",\n"));
+                                "sens1Mul,sens1Div,calMul,calDiv,Bytes,Ergebnis,Seriennummer\n"
+                                "CAN 1,speichern,0,0,0,256,128,1,200,19,C8 02 11 10 32 1E 80 01 C8 13,abgebrochen,\n"
+                                "CAN 1,speichern,1000,1000,2000,1800,200,250,156,4,C8 02 11 10 32 1E C8 FA 9C 04,gesendet,\n"
+                                "CAN 1,zurücksetzen,1000,1000,2000,1800,1,1,1,1,C8 02 11 10 FF 00 01 01 01 01,ausstehend,\n"));
     }
 
-    // Steps: check, uncheck, tick (the resend timer fires), rx <reply>,
-    // sent <request>|none, title <suffix>, shown <rows>x<columns> <bytes>,
-    // sleep <ms> (time passes, no timer fires), restart (the pause after giving up ends).
-    void shouldDownloadTouchpadMatrix_data()
-    {
-        QTest::addColumn<QStringList>("steps");
-
-        QTest::newRow("2 x 3, late and duplicate replies ignored, restart") << QStringList{
-            "check", "sent 2002", "title  (init)", "tick", "sent 2002", "rx 20020203",
-            "sent 20030000", "tick", "sent 20030000", "title  (50%)", "rx 2003000001020304",
-            "sent 20030101", "rx 2003000001020304", "rx 2003000405060708", "sent none", "rx 200301010506eeee",
-            "shown 2x3 010203040506", "sent 2002", "title  (init)"};
-        QTest::newRow("unchecked while waiting for the header") << QStringList{
-            "check", "uncheck", "title ", "rx 20020203", "sent 2002", "sent none"};
-        QTest::newRow("title follows the position") << QStringList{
-            "check", "rx 20020303", "sleep 150", "rx 2003000001020304", "title  (66%)"};
-        QTest::newRow("given up after 2 s, asked again after a pause") << QStringList{
-            "check", "rx 20020303", "sent 2002", "sent 20030000", "sleep 1500", "tick", "sent 20030000",
-            "rx 2003000001020304", "sent 20030101", "sleep 1500", "tick", "sent 20030101", "sleep 600", "tick",
-            "sent none", "title ", "restart", "sent 2002", "title  (init)"};
-        QTest::newRow("given up unticked, nothing more") << QStringList{
-            "check", "rx 20020303", "uncheck", "sleep 2100", "tick", "title ", "restart", "sent 2002",
-            "sent 20030000", "sent none"};
-    }
-
+    // Through the form and the window's resend timer, called by its slot: the
+    // title says how far a download got; the matrix is shown in the grid and
+    // the next one asked for while the box is ticked. Unticked before the
+    // device answered, nothing more is asked; unticked later, the download
+    // runs on, and given up it is not asked for again. Which replies a
+    // download takes, and when it gives up, is tst_device's.
     void shouldDownloadTouchpadMatrix()
     {
-        QFETCH(QStringList, steps);
-
         tests::ScriptedConsole console;
-        QStringList sent;
-        for (const QString &step : steps) {
-            const QString verb = step.section(' ', 0, 0);
-            const QString arg = step.section(' ', 1);
-            sent += console.sent();
-            if (verb == "check" || verb == "uncheck") {
-                tests::toggle(ui(console).readTPraw, verb == "check");
-            } else if (verb == "tick") {
-                QVERIFY(QMetaObject::invokeMethod(console.window.get(), "advanceTPRaw"));
-            } else if (verb == "sleep") {
-                QThread::msleep(arg.toULong());
-            } else if (verb == "restart") {
-                QVERIFY(QMetaObject::invokeMethod(console.window.get(), "restartTPRaw"));
-            } else if (verb == "rx") {
-                console.receive(arg.leftJustified(16, '0'));
-            } else if (verb == "sent") {
-                QCOMPARE(sent.isEmpty() ? "none" : sent.takeFirst(),
-                         arg == "none" ? arg : "1bff8300: " + arg.leftJustified(16, '0'));
-            } else if (verb == "title") {
-                QCOMPARE(ui(console).readTPraw->title(), "Touchpad - Rohdaten" + step.mid(6));
-            } else if (verb == "shown") {
-                const QStringList size = arg.section(' ', 0, 0).split('x');
-                const QByteArray values = QByteArray::fromHex(arg.section(' ', 1).toLatin1());
-                QVERIFY(tests::showsMatrix(*ui(console).touchview, size[0].toInt(), size[1].toInt(), values));
-            }
-        }
+        const tests::Form form = ui(console);
+        const auto title = [&] { return form.readTPraw->title().remove(QStringLiteral("Touchpad - Rohdaten")); };
+        const auto call = [&](const char *slot) { QVERIFY(QMetaObject::invokeMethod(console.window.get(), slot)); };
+        const QString header = QStringLiteral("1bff8300: 2002000000000000");  // the requests for it and for (0, 0)
+        const QString first = QStringLiteral("1bff8300: 2003000000000000");
+        tests::toggle(form.readTPraw, true);
+        QCOMPARE(title(), QStringLiteral(" (init)"));
+        call("advanceTPRaw");
+        console.receive(QStringLiteral("2002020300000000"));
+        call("advanceTPRaw");
+        QCOMPARE(console.sent(), (QStringList{header, header, first, first}));
+        QCOMPARE(title(), QStringLiteral(" (50%)"));
+        QThread::msleep(150);  // a reply changes the title at most every 100 ms
+        console.receive(QStringLiteral("2003000001020304"));
+        QCOMPARE(title(), QStringLiteral(" (100%)"));
+        console.receive(QStringLiteral("200301010506eeee"));
+        QVERIFY(tests::showsMatrix(*form.touchview, 2, 3, QByteArray::fromHex("010203040506")));
+        QCOMPARE(console.sent(), (QStringList{"1bff8300: 2003010100000000", header}));
+        QCOMPARE(title(), QStringLiteral(" (init)"));
+
+        tests::toggle(form.readTPraw, false);
+        QCOMPARE(title(), QString());
+        console.receive(QStringLiteral("2002020300000000"));
+        call("advanceTPRaw");
+        QCOMPARE(console.sent(), QStringList());
+
+        tests::toggle(form.readTPraw, true);
+        console.receive(QStringLiteral("2002020300000000"));
+        tests::toggle(form.readTPraw, false);
+        QCOMPARE(console.sent(), (QStringList{header, first}));
+        QThread::msleep(2100);
+        call("advanceTPRaw");
+        QCOMPARE(title(), QString());
+        QCOMPARE(form.statusBar->currentMessage(), QStringLiteral("Touchpad-Download abgebrochen: keine Antwort seit 2 s"));
+        call("restartTPRaw");
+        QCOMPARE(console.sent(), QStringList());
     }
 
     // The grid's copy, reference and save say in the status bar what they

@@ -7,6 +7,11 @@
 #include <QValueAxis>
 #include <QtTest>
 
+// Entries of the history, the value axes {min, max, ticks} and the CSV's
+// name and lines, as shouldShowAndSaveTheLastMinute() takes them.
+struct Minute { QStringList entries; QList<qreal> mN, raw; QString name; QStringList lines; };
+Q_DECLARE_METATYPE(Minute)
+
 // The chart's data: the last minute of samples and snapshots, in bounded memory.
 class TestPressureHistory : public QObject
 {
@@ -40,39 +45,29 @@ private slots:
     // the folder is missing.
     void shouldShowAndSaveTheLastMinute_data()
     {
-        QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QList<qreal>>("mN");
-        QTest::addColumn<QList<qreal>>("raw");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<Minute>("m");
 
         const QString header("Zeit [s],gusPressureCali_mN,Roh 1 [Digits/100],Roh 2 [Digits/100],Schnappschuss");
         QTest::newRow("raw 1000-1350, mN 0-40000")
-            << QStringList{"-60001:1/2/3", "-60000:0/1000/1001", "-1000:unbelastet", "-1000:40000/1350/1349",
-                           "-500:belastet, 5N", "0:jetzt", "1:4/5/6"}
-            << QList<qreal>{0, 50000, 6} << QList<qreal>{900, 1400, 6} << "druck.csv"
-            << QStringList{header, "-60.000,0,1000,1001,", "-1.000,,,,unbelastet", "-1.000,40000,1350,1349,",
-                           "-0.500,,,,\"belastet, 5N\"", "0.000,,,,jetzt", ""};
+            << Minute{{"-60001:1/2/3", "-60000:0/1000/1001", "-1000:unbelastet", "-1000:40000/1350/1349",
+                       "-500:belastet, 5N", "0:jetzt", "1:4/5/6"}, {0, 50000, 6}, {900, 1400, 6}, "druck.csv",
+                      {header, "-60.000,0,1000,1001,", "-1.000,,,,unbelastet", "-1.000,40000,1350,1349,",
+                       "-0.500,,,,\"belastet, 5N\"", "0.000,,,,jetzt", ""}};
         // The older snapshot outlives its own pruning: the chart's window is what drops it.
         QTest::newRow("all equal, snapshots a minute old and older")
-            << QStringList{"-60001:zu alt", "-60000:1000/1000/1000", "-60000:vor einer Minute", "0:1000/1000/1000"}
-            << QList<qreal>{999, 1001, 3} << QList<qreal>{999, 1001, 3} << "druck.csv"
-            << QStringList{header, "-60.000,,,,vor einer Minute", "-60.000,1000,1000,1000,", "0.000,1000,1000,1000,", ""};
-        QTest::newRow("empty, folder missing")
-            << QStringList{} << QList<qreal>{0, 1, 2} << QList<qreal>{0, 1, 2} << "fehlt/druck.csv" << QStringList{};
+            << Minute{{"-60001:zu alt", "-60000:1000/1000/1000", "-60000:vor einer Minute", "0:1000/1000/1000"},
+                      {999, 1001, 3}, {999, 1001, 3}, "druck.csv",
+                      {header, "-60.000,,,,vor einer Minute", "-60.000,1000,1000,1000,", "0.000,1000,1000,1000,", ""}};
+        QTest::newRow("empty, folder missing") << Minute{{}, {0, 1, 2}, {0, 1, 2}, "fehlt/druck.csv", {}};
     }
 
     void shouldShowAndSaveTheLastMinute()
     {
-        QFETCH(QStringList, entries);
-        QFETCH(QList<qreal>, mN);
-        QFETCH(QList<qreal>, raw);
-        QFETCH(QString, name);
-        QFETCH(QStringList, lines);
+        QFETCH(Minute, m);
 
         const qint64 now = 120000;
         PressureHistory history;
-        for (const QString &entry : entries) {
+        for (const QString &entry : m.entries) {
             const qint64 at = now + entry.section(':', 0, 0).toLongLong();
             const QStringList values = entry.section(':', 1).split('/');
             if (values.size() == 3)
@@ -92,20 +87,20 @@ private slots:
         const auto shown = [](const QValueAxis *axis) {
             return QList<QVariant>{int(axis->alignment()), axis->titleText(), axis->min(), axis->max(), axis->tickCount()};
         };
-        QCOMPARE(shown(axisOf["gusPressureCali_mN"]), (QList<QVariant>{int(Qt::AlignLeft), "mN", mN[0], mN[1], int(mN[2])}));
-        QCOMPARE(shown(axisOf["Roh 1"]), (QList<QVariant>{int(Qt::AlignRight), "Rohwert [Digits/100]", raw[0], raw[1], int(raw[2])}));
+        QCOMPARE(shown(axisOf["gusPressureCali_mN"]), (QList<QVariant>{int(Qt::AlignLeft), "mN", m.mN[0], m.mN[1], int(m.mN[2])}));
+        QCOMPARE(shown(axisOf["Roh 1"]), (QList<QVariant>{int(Qt::AlignRight), "Rohwert [Digits/100]", m.raw[0], m.raw[1], int(m.raw[2])}));
         QCOMPARE(axisOf["Roh 2"], axisOf["Roh 1"]);
 
         QSignalSpy saved(&chart, &PressureChart::saved);
         QTemporaryDir folder;
-        QFile file(folder.filePath(name));
+        QFile file(folder.filePath(m.name));
         QString error;
-        QCOMPARE(chart.save(file.fileName(), &error), !lines.isEmpty());
-        QCOMPARE(saved.size(), int(!lines.isEmpty()));
-        QCOMPARE(error.isEmpty(), !lines.isEmpty());
-        QCOMPARE(file.open(QIODevice::ReadOnly), !lines.isEmpty());
-        if (!lines.isEmpty())
-            QCOMPARE(QString::fromUtf8(file.readAll()).split('\n'), lines);
+        QCOMPARE(chart.save(file.fileName(), &error), !m.lines.isEmpty());
+        QCOMPARE(saved.size(), int(!m.lines.isEmpty()));
+        QCOMPARE(error.isEmpty(), !m.lines.isEmpty());
+        QCOMPARE(file.open(QIODevice::ReadOnly), !m.lines.isEmpty());
+        if (!m.lines.isEmpty())
+            QCOMPARE(QString::fromUtf8(file.readAll()).split('\n'), m.lines);
     }
 
     // Snapshots so many milliseconds before now: each label beside its line,

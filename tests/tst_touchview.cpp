@@ -16,7 +16,15 @@ namespace {
 const QByteArray matrix("\x00\x6E\x00\x32\xFF\x00", 6);
 const QByteArray reference("\x00\x64\xFF\x32\x00\x40", 6);
 
+// A matrix of so many rows and columns, or the difference of the 2 x 3 one to
+// its reference; the widget's size, a part of it painted alone, its labels
+// ("full size" as the reference, "smaller", "none", or "black"), and the size
+// it was painted at before, if any.
+struct Painting { int rows, columns; bool difference; QSize size; QRect part; QString labels; QSize before; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Painting)
 
 // The grid painted, and its matrix saved, copied and compared with a reference kept.
 class TestTouchview : public QObject
@@ -41,16 +49,10 @@ private slots:
     // by one that does not fit, and the menu offers nothing to save, copy or keep.
     void shouldPaintAsTheStraightforwardPainting_data()
     {
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<bool>("difference");  // of the 2 x 3 matrix to its reference
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QRect>("part");
-        QTest::addColumn<QString>("labels");  // "full size" as the reference, "smaller", "none", or "black"
-        QTest::addColumn<QSize>("before");
+        QTest::addColumn<Painting>("p");
         const auto row = [](const char *name, int rows, int columns, bool difference, QSize size, QRect part,
                             const char *labels, QSize before = {}) {
-            QTest::newRow(name) << rows << columns << difference << size << part << QString(labels) << before;
+            QTest::newRow(name) << Painting{rows, columns, difference, size, part, labels, before};
         };
         row("3 digits, 14 x 24 full screen", 14, 24, false, {1900, 1000}, {60, 60, 100, 80}, "full size");
         row("3 digits, 14 x 24 on 600 x 350", 14, 24, false, {600, 350}, {20, 20, 40, 40}, "smaller");
@@ -70,38 +72,32 @@ private slots:
 
     void shouldPaintAsTheStraightforwardPainting()
     {
-        QFETCH(int, rows);
-        QFETCH(int, columns);
-        QFETCH(bool, difference);
-        QFETCH(QSize, size);
-        QFETCH(QRect, part);
-        QFETCH(QString, labels);
-        QFETCH(QSize, before);
+        QFETCH(Painting, p);
 
         QByteArray values = matrix;
         Touchview view;
         view.setData(2, 3, reference);
-        if (difference) {
+        if (p.difference) {
             view.keepReference();
             view.setDifference(true);
         } else {
-            values.resize(rows * columns);
+            values.resize(p.rows * p.columns);
             for (int i = 0; i < values.size(); ++i)
                 values[i] = char(i * 37);
-            if (labels == QLatin1String("black"))
+            if (p.labels == QLatin1String("black"))
                 values.chop(1);
         }
-        view.setData(rows, columns, values);
-        view.resize(before.isValid() ? before : size);
+        view.setData(p.rows, p.columns, values);
+        view.resize(p.before.isValid() ? p.before : p.size);
         tests::render(view);
-        view.resize(size);
+        view.resize(p.size);
         const QImage whole = tests::render(view);
-        QImage partly(size, QImage::Format_RGB32);
+        QImage partly(p.size, QImage::Format_RGB32);
         partly.fill(Qt::magenta);
-        view.render(&partly, part.topLeft(), part);
-        QCOMPARE(tests::largestDifference(partly, whole, part), 0);
-        if (labels == QLatin1String("black")) {
-            QImage black(size, QImage::Format_RGB32);
+        view.render(&partly, p.part.topLeft(), p.part);
+        QCOMPARE(tests::largestDifference(partly, whole, p.part), 0);
+        if (p.labels == QLatin1String("black")) {
+            QImage black(p.size, QImage::Format_RGB32);
             black.fill(Qt::black);
             QCOMPARE(whole, black);
             QStringList enabled{"no menu"};
@@ -119,8 +115,8 @@ private slots:
         }
 
         const auto paint = [&](bool labelled) {
-            return difference ? tests::paintDifferenceReference(rows, columns, values, reference, size, labelled)
-                              : tests::paintReference(rows, columns, values, size, labelled);
+            return p.difference ? tests::paintDifferenceReference(p.rows, p.columns, values, reference, p.size, labelled)
+                                : tests::paintReference(p.rows, p.columns, values, p.size, labelled);
         };
         const QImage cells = paint(false);
         const QImage reference = paint(true);
@@ -133,17 +129,17 @@ private slots:
         int ink = 0;
         int inkAtEdges = 0;
         int inexact = 0;
-        for (int y = 0; y < size.height(); ++y) {
-            for (int x = 0; x < size.width(); ++x) {
+        for (int y = 0; y < p.size.height(); ++y) {
+            for (int x = 0; x < p.size.width(); ++x) {
                 const bool inked = whole.pixel(x, y) != cells.pixel(x, y);
                 ink += inked;
-                inkAtEdges += inked && (atCellEdge(x, columns, size.width()) || atCellEdge(y, rows, size.height()));
+                inkAtEdges += inked && (atCellEdge(x, p.columns, p.size.width()) || atCellEdge(y, p.rows, p.size.height()));
                 inexact += inked && reference.pixel(x, y) == cells.pixel(x, y);
             }
         }
         QCOMPARE(inkAtEdges, 0);
-        QCOMPARE(ink > 0, labels != QLatin1String("none"));
-        if (labels != QLatin1String("full size"))
+        QCOMPARE(ink > 0, p.labels != QLatin1String("none"));
+        if (p.labels != QLatin1String("full size"))
             return;
         // Blending the label as one image rounds a little differently. Where
         // no label has ink the cells' colours come out exact, but for the odd

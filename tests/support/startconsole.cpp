@@ -64,38 +64,6 @@ void toggle(QGroupBox *box, bool on)
     emit box->clicked(on);
 }
 
-namespace {
-template <class T>
-T *named(const MainWindow &window, const char *name)
-{
-    return window.findChild<T *>(QLatin1String(name));
-}
-} // namespace
-
-Form::Form(const MainWindow &window)
-    : showCANView(named<QPushButton>(window, "showCANView"))
-    , sendNMH(named<QPushButton>(window, "sendNMH"))
-    , activateTPDiag(named<QPushButton>(window, "activateTPDiag"))
-    , readTPraw(named<QGroupBox>(window, "readTPraw"))
-    , readPressureSensors(named<QGroupBox>(window, "readPressureSensors"))
-    , touchview(named<Touchview>(window, "touchview"))
-    , pressure0(named<QLabel>(window, "pressure0"))
-    , pressure1(named<QLabel>(window, "pressure1"))
-    , pressure2(named<QLabel>(window, "pressure2"))
-    , pressure3(named<QLabel>(window, "pressure3"))
-    , pressure4(named<QLabel>(window, "pressure4"))
-    , pressure5(named<QLabel>(window, "pressure5"))
-    , pressure6(named<QLabel>(window, "pressure6"))
-    , pressureReset(named<QPushButton>(window, "pressureReset"))
-    , pressureUnstressed(named<QPushButton>(window, "pressureUnstressed"))
-    , pressureStressed(named<QPushButton>(window, "pressureStressed"))
-    , pressureCalibSave(named<QPushButton>(window, "pressureCalibSave"))
-    , statusBar(named<QStatusBar>(window, "statusBar"))
-    , mainToolBar(named<QToolBar>(window, "mainToolBar"))
-    , window(window)
-{
-}
-
 QAction *Form::action(const QString &text) const
 {
     const QList<QAction *> actions = window.findChildren<QAction *>();
@@ -124,13 +92,6 @@ ScriptedConsole::ScriptedConsole(const QStringList &channels, QDialogButtonBox::
     window = startConsole(answer, &messageBox);
 }
 
-ScriptedConsole::ScriptedConsole(std::unique_ptr<ScriptedChannel> channel)
-    : bus(channel.get())
-{
-    driver.addChannel(std::move(channel));
-    window = startConsole(QDialogButtonBox::Ok, &messageBox);
-}
-
 void ScriptedConsole::receive(const XlEvent &event)
 {
     bus->inject(event);
@@ -141,6 +102,17 @@ void ScriptedConsole::receive(const XlEvent &event)
 void ScriptedConsole::receive(const QString &hex, quint32 id, bool extended, quint16 flags)
 {
     receive(xl::receivedEvent(id, extended, QByteArray::fromHex(hex.toLatin1()), flags));
+}
+
+QStringList ScriptedConsole::measure(const QString &unloaded, const QString &loaded)
+{
+    const Form form(*window);
+    if (!unloaded.isEmpty())
+        receive("20010000" + unloaded);
+    form.pressureUnstressed->click();
+    receive("20010000" + loaded);
+    form.pressureStressed->click();
+    return {form.pressure3->text(), form.pressure4->text(), form.pressure5->text(), form.pressure6->text()};
 }
 
 QStringList ScriptedConsole::sent()

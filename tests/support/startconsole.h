@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "scripteddriver.h"
+#include "touchview/touchview.h"
 
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -14,7 +15,6 @@
 #include <memory>
 
 class CANWindow;
-class Touchview;
 
 namespace sim {
 class FaultyLink;
@@ -40,20 +40,31 @@ void toggle(QGroupBox *box, bool on);
 // The window's form as the user finds it, each widget by its name.
 struct Form
 {
-    explicit Form(const MainWindow &window);
+    explicit Form(const MainWindow &window) : window(window) {}
 
-    QPushButton *showCANView, *sendNMH, *activateTPDiag;
-    QGroupBox *readTPraw, *readPressureSensors;
-    Touchview *touchview;
-    QLabel *pressure0, *pressure1, *pressure2, *pressure3, *pressure4, *pressure5, *pressure6;
-    QPushButton *pressureReset, *pressureUnstressed, *pressureStressed, *pressureCalibSave;
-    QStatusBar *statusBar;
-    QToolBar *mainToolBar;
     // The menu entry of that text, "&" included.
     QAction *action(const QString &text) const;
 
 private:
     const MainWindow &window;
+    template <class T>
+    T *named(const char *name) const { return window.findChild<T *>(QLatin1String(name)); }
+
+public:
+    QPushButton *showCANView = named<QPushButton>("showCANView"), *sendNMH = named<QPushButton>("sendNMH"),
+                *activateTPDiag = named<QPushButton>("activateTPDiag");
+    QGroupBox *readTPraw = named<QGroupBox>("readTPraw"), *readPressureSensors = named<QGroupBox>("readPressureSensors");
+    Touchview *touchview = named<Touchview>("touchview");
+    QLabel *pressure0 = named<QLabel>("pressure0"), *pressure1 = named<QLabel>("pressure1"),
+           *pressure2 = named<QLabel>("pressure2"), *pressure3 = named<QLabel>("pressure3"),
+           *pressure4 = named<QLabel>("pressure4"), *pressure5 = named<QLabel>("pressure5"),
+           *pressure6 = named<QLabel>("pressure6");
+    QPushButton *pressureReset = named<QPushButton>("pressureReset"),
+                *pressureUnstressed = named<QPushButton>("pressureUnstressed"),
+                *pressureStressed = named<QPushButton>("pressureStressed"),
+                *pressureCalibSave = named<QPushButton>("pressureCalibSave");
+    QStatusBar *statusBar = named<QStatusBar>("statusBar");
+    QToolBar *mainToolBar = named<QToolBar>("mainToolBar");
 };
 
 // The activity window while one is open.
@@ -61,12 +72,11 @@ CANWindow *activityWindow();
 
 // The console on a scripted driver whose channels are named in the list, the
 // first CAN-capable one its bus; a name ending in "(no CAN)" is a channel that
-// is not CAN-capable. Or on the one channel given, its bus.
+// is not CAN-capable.
 struct ScriptedConsole
 {
     explicit ScriptedConsole(const QStringList &channels = {QStringLiteral("CAN 1")},
                              QDialogButtonBox::StandardButton answer = QDialogButtonBox::Ok);
-    explicit ScriptedConsole(std::unique_ptr<ScriptedChannel> channel);
     ~ScriptedConsole() { if (window) window->close(); }
 
     // The console's own timers stay out of it, however slow the machine: the
@@ -74,6 +84,10 @@ struct ScriptedConsole
     void receive(const XlEvent &event);
     // Data in hex, from the device's reply identifier unless another is given.
     void receive(const QString &hex, quint32 id = 0x1BFF8301, bool extended = true, quint16 flags = 0);
+    // The snapshots "unbelastet" and "belastet mit 5N" taken of pressure
+    // replies with these raw values in hex, the first before any reply if
+    // none is given, while reading is on: the factors then shown.
+    QStringList measure(const QString &unloaded, const QString &loaded);
     // The frames put on the bus since the last call, as "<id>: <data>", a
     // standard identifier marked "<id> (11 bit)".
     QStringList sent();
