@@ -80,6 +80,14 @@ CANWindow *activityWindow()
     return nullptr;
 }
 
+ScriptedConsole::ScriptedConsole(std::unique_ptr<ScriptedChannel> channel)
+    : bus(channel.get())
+{
+    driver.addChannel(std::move(channel));
+    buses << bus;
+    window = startConsole(QDialogButtonBox::Ok, &messageBox);
+}
+
 ScriptedConsole::ScriptedConsole(const QStringList &channels, QDialogButtonBox::StandardButton answer)
 {
     for (const QString &name : channels) {

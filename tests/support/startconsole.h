@@ -77,6 +77,8 @@ struct ScriptedConsole
 {
     explicit ScriptedConsole(const QStringList &channels = {QStringLiteral("CAN 1")},
                              QDialogButtonBox::StandardButton answer = QDialogButtonBox::Ok);
+    // The console on a channel of the caller's, its bus (the fuzz target's).
+    explicit ScriptedConsole(std::unique_ptr<ScriptedChannel> channel);
     ~ScriptedConsole() { if (window) window->close(); }
 
     // The console's own timers stay out of it, however slow the machine: the
