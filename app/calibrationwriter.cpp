@@ -52,12 +52,12 @@ void CalibrationWriter::save(bool shown)
     if (!shown || suspicious)
         ask(!shown, suspicious);
     else
-        write(tr("speichern"), factors, device::calibrationMessage(factors), tr("Kalibrierung gesendet"));
+        write(service::CalibrationRecord::Action::Save, factors, device::calibrationMessage(factors), tr("Kalibrierung gesendet"));
 }
 
 void CalibrationWriter::reset()
 {
-    write(tr("zurücksetzen"), device::resetFactors(), device::resetMessage(), tr("Kalibrierung zurückgesetzt"));
+    write(service::CalibrationRecord::Action::Reset, device::resetFactors(), device::resetMessage(), tr("Kalibrierung zurückgesetzt"));
 }
 
 void CalibrationWriter::forget()
@@ -95,14 +95,14 @@ void CalibrationWriter::ask(bool hidden, bool suspicious)
     question->setAttribute(Qt::WA_DeleteOnClose);
     connect(question, &QMessageBox::finished, this, [this](int answer) {
         if (answer == QMessageBox::Yes)
-            write(tr("speichern"), factors, device::calibrationMessage(factors), tr("Kalibrierung gesendet"));
+            write(service::CalibrationRecord::Action::Save, factors, device::calibrationMessage(factors), tr("Kalibrierung gesendet"));
         else
             confirm(tr("Kalibrierung nicht gesendet"));
     });
     question->open();
 }
 
-void CalibrationWriter::write(const QString &action, const device::CalibrationFactors &written, const QByteArray &message,
+void CalibrationWriter::write(service::CalibrationRecord::Action action, const device::CalibrationFactors &written, const QByteArray &message,
                               const QString &what)
 {
     record.add({QDateTime::currentDateTime(), session.channelName(), action, {unloaded.raw1, unloaded.raw2, loaded.raw1, loaded.raw2},

@@ -42,7 +42,7 @@ private:
     void ask(bool hidden, bool suspicious);
     // Notes the message in the record, then hands it to the transmitter. The
     // status bar says "<what> (Faktoren a/b/c/d)" and then its outcome.
-    void write(const QString &action, const device::CalibrationFactors &written, const QByteArray &message,
+    void write(service::CalibrationRecord::Action action, const device::CalibrationFactors &written, const QByteArray &message,
                const QString &what);
     void confirm(const QString &text);
 

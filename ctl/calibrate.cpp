@@ -39,7 +39,7 @@ Exit step(const QString &prompt, Station &station, const Output &output, device:
 {
     output.note(prompt);
     if (station.readLine() != Exit::Done)
-        return station.fail(Exit::Aborted, QStringLiteral("abgebrochen vor „%1“: %2").arg(prompt, station.failure()));
+        return station.fail(Exit::Aborted, Texts::tr("abgebrochen vor „%1“: %2").arg(prompt, station.failure()));
     const Exit exit = snapshot(station, values);
     if (exit == Exit::Done)
         output.note(QStringLiteral("gusPressureRaw1Div100 %1  gusPressureRaw2Div100 %2").arg(values->raw1).arg(values->raw2));
@@ -57,7 +57,7 @@ Exit write(const service::CalibrationRecord::Entry &entry, Station &station, con
 {
     service::CalibrationRecord record(service::CalibrationRecord::standardPath());
     QObject::connect(&record, &service::CalibrationRecord::writeFailed, &station, [&output](const QString &path, const QString &reason) {
-        output.failure(QStringLiteral("%1 nicht geschrieben: %2").arg(path, reason));
+        output.failure(Texts::tr("%1 nicht geschrieben: %2").arg(path, reason));
     });
     QObject::connect(&station.transmitter(), &ISOTPTX::transferSent, &record, &service::CalibrationRecord::sent);
     QObject::connect(&station.transmitter(), &ISOTPTX::transferAbandoned, &record, &service::CalibrationRecord::abandoned);
@@ -65,7 +65,7 @@ Exit write(const service::CalibrationRecord::Entry &entry, Station &station, con
     return station.transfer(entry.message, outcome);
 }
 
-service::CalibrationRecord::Entry entry(const Options &options, Station &station, const QString &action,
+service::CalibrationRecord::Entry entry(const Options &options, Station &station, service::CalibrationRecord::Action action,
                                         const device::PressureValues &unloaded, const device::PressureValues &loaded,
                                         const device::CalibrationFactors &factors, const QByteArray &message)
 {
@@ -81,12 +81,12 @@ Exit calibrate(const Options &options, Station &station, const Output &output)
     // Refused before the device is touched: a bench must not find a device
     // calibrated whose report it did not get.
     if (const QFileInfo folder(QFileInfo(options.report).absolutePath()); !options.report.isEmpty() && !(folder.isDir() && folder.isWritable()))
-        return station.fail(Exit::Usage, QStringLiteral("%1: kein beschreibbarer Ordner für den Bericht").arg(folder.filePath()));
+        return station.fail(Exit::Usage, Texts::tr("%1: kein beschreibbarer Ordner für den Bericht").arg(folder.filePath()));
     device::PressureValues unloaded;
     device::PressureValues loaded;
-    if (const Exit exit = step(QStringLiteral("Ohne Last: Enter drücken"), station, output, &unloaded); exit != Exit::Done)
+    if (const Exit exit = step(Texts::tr("Ohne Last: Enter drücken"), station, output, &unloaded); exit != Exit::Done)
         return exit;
-    if (const Exit exit = step(QStringLiteral("Mit 5 N belastet: Enter drücken"), station, output, &loaded); exit != Exit::Done)
+    if (const Exit exit = step(Texts::tr("Mit 5 N belastet: Enter drücken"), station, output, &loaded); exit != Exit::Done)
         return exit;
 
     const device::CalibrationFactors factors = device::calibrate(unloaded, loaded);
@@ -106,24 +106,24 @@ Exit calibrate(const Options &options, Station &station, const Output &output)
     Exit exit = Exit::Done;
     QString outcome = QStringLiteral("abgebrochen");
     if (device::calibrationLooksWrong(unloaded, loaded)) {
-        output.failure(QStringLiteral("Achtung: Last hat die Sensorwerte nicht erhöht (Sensor 1: %1 → %2, Sensor 2: %3 → %4)")
+        output.failure(Texts::tr("Achtung: Last hat die Sensorwerte nicht erhöht (Sensor 1: %1 → %2, Sensor 2: %3 → %4)")
                            .arg(unloaded.raw1).arg(loaded.raw1).arg(unloaded.raw2).arg(loaded.raw2));
         if (!options.force)
-            exit = station.fail(Exit::Refused, QStringLiteral("Kalibrierung nicht gesendet (--force schreibt sie trotzdem)"));
+            exit = station.fail(Exit::Refused, Texts::tr("Kalibrierung nicht gesendet (--force schreibt sie trotzdem)"));
     }
     if (exit == Exit::Done)
-        exit = write(entry(options, station, QStringLiteral("speichern"), unloaded, loaded, factors, message), station, output, &outcome);
+        exit = write(entry(options, station, service::CalibrationRecord::Action::Save, unloaded, loaded, factors, message), station, output, &outcome);
     report.insert(QStringLiteral("outcome"), outcome);
     report.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
 
     QString error;
     if (!options.report.isEmpty() && !writeFile(options.report, QJsonDocument(report).toJson(), &error)) {
-        output.failure(QStringLiteral("%1 nicht geschrieben: %2").arg(options.report, error));
+        output.failure(Texts::tr("%1 nicht geschrieben: %2").arg(options.report, error));
         if (exit == Exit::Done)
             exit = Exit::Usage;
     }
-    output.result(report, QStringLiteral("Kalibrierung %1 (Faktoren %2/%3/%4/%5)")
-                              .arg(outcome).arg(factors.sens1Mul).arg(factors.sens1Div).arg(factors.calMul).arg(factors.calDiv));
+    output.result(report, Texts::tr("Kalibrierung %1 (Faktoren %2/%3/%4/%5)")
+                              .arg(Texts::outcome(outcome)).arg(factors.sens1Mul).arg(factors.sens1Div).arg(factors.calMul).arg(factors.calDiv));
     return exit;
 }
 
@@ -132,11 +132,11 @@ Exit resetCalibration(const Options &options, Station &station, const Output &ou
     const device::CalibrationFactors neutral = device::resetFactors();
     const QByteArray message = device::resetMessage();
     QString outcome;
-    const Exit exit = write(entry(options, station, QStringLiteral("zurücksetzen"), {}, {}, neutral, message), station, output, &outcome);
+    const Exit exit = write(entry(options, station, service::CalibrationRecord::Action::Reset, {}, {}, neutral, message), station, output, &outcome);
     if (exit != Exit::Done)
         return exit;
     output.result({{QStringLiteral("reset-calibration"), outcome}, {QStringLiteral("message"), hex(message)}},
-                  QStringLiteral("Kalibrierung zurückgesetzt: %1").arg(outcome));
+                  Texts::tr("Kalibrierung zurückgesetzt: %1").arg(Texts::outcome(outcome)));
     return Exit::Done;
 }
 

@@ -239,7 +239,8 @@ bool PressureChart::save(const QString &path, QString *error)
     const QList<PressureHistory::Sample> samples = history.samples(shownAt);
     const QList<PressureHistory::Marker> markers = history.markers(shownAt);
     const auto seconds = [this](qint64 at) { return QString::number((at - shownAt) / 1000.0, 'f', 3); };
-    QString text = tr("Zeit [s],gusPressureCali_mN,Roh 1 [Digits/100],Roh 2 [Digits/100],Schnappschuss") + QLatin1Char('\n');
+    // The column names are the file's format, in every language.
+    QString text = QStringLiteral("Zeit [s],gusPressureCali_mN,Roh 1 [Digits/100],Roh 2 [Digits/100],Schnappschuss\n");
     auto marker = markers.begin();
     const auto markersUntil = [&](qint64 at) {
         for (; marker != markers.end() && marker->at <= at; ++marker)

@@ -76,7 +76,7 @@ CalibrationRecord::CalibrationRecord(const QString &path, QObject *parent)
 CalibrationRecord::~CalibrationRecord()
 {
     for (const Entry &entry : std::as_const(waiting))
-        write(entry, tr("ausstehend"));
+        write(entry, QStringLiteral("ausstehend"));
 }
 
 QString CalibrationRecord::standardPath()
@@ -106,7 +106,8 @@ void CalibrationRecord::settle(const QByteArray &message, const QString &outcome
 
 QString CalibrationRecord::write(const Entry &entry, const QString &outcome)
 {
-    QStringList fields{entry.time.toString(Qt::ISODate), field(entry.channel), entry.action};
+    const QString action = entry.action == Action::Save ? QStringLiteral("speichern") : QStringLiteral("zurücksetzen");
+    QStringList fields{entry.time.toString(Qt::ISODate), field(entry.channel), action};
     for (quint16 value : entry.snapshots)
         fields << QString::number(value);
     for (quint16 value : entry.factors)

@@ -18,11 +18,15 @@ class CalibrationRecord : public QObject
     Q_OBJECT
 
 public:
+    // The record is read by people and scripts alike: its words stay German
+    // whatever language the program speaks.
+    enum class Action { Save, Reset };  // "speichern", "zurücksetzen"
+
     struct Entry
     {
         QDateTime time;
         QString channel;
-        QString action;                    // "speichern" or "zurücksetzen"
+        Action action;
         std::array<quint16, 4> snapshots;  // raw1, raw2 unloaded, then loaded
         std::array<quint16, 4> factors;    // sens1Mul, sens1Div, calMul, calDiv
         QByteArray message;                // as handed to the transmitter
@@ -41,8 +45,8 @@ public:
     void add(const Entry &entry);
     // The transmitter works its messages off in order, so the first entry
     // waiting with these bytes is the one they were sent for.
-    void sent(const QByteArray &message) { settle(message, tr("gesendet")); }
-    void abandoned(const QByteArray &message) { settle(message, tr("abgebrochen")); }
+    void sent(const QByteArray &message) { settle(message, QStringLiteral("gesendet")); }
+    void abandoned(const QByteArray &message) { settle(message, QStringLiteral("abgebrochen")); }
 
 signals:
     void writeFailed(const QString &path, const QString &reason);

@@ -69,7 +69,7 @@ class TestFiles : public QObject
             QObject::connect(&record, &service::CalibrationRecord::writeFailed, tell);
             const QByteArray message = QByteArray::fromHex("C8021110321E96C8EA27");
             record.add({QDateTime(QDate(2026, 12, 7), QTime(23, 29, 12)), QStringLiteral("CAN 1"),
-                        QStringLiteral("speichern"), {1000, 1200, 1200, 1350}, {150, 200, 234, 39}, message, QStringLiteral("K-0042")});
+                        service::CalibrationRecord::Action::Save, {1000, 1200, 1200, 1350}, {150, 200, 234, 39}, message, QStringLiteral("K-0042")});
             limitFileSize(limit);
             record.sent(message);
         } else {
