@@ -1,9 +1,9 @@
 #include "app/consolefont.h"
 #include "app/focusstyle.h"
 #include "app/keptsettings.h"
-#include "app/language.h"
 #include "app/mainwindow.h"
 #include "app/session.h"
+#include "language/language.h"
 #include "service/systemdriver.h"
 #include "platform/stopsignals.h"
 
@@ -59,11 +59,14 @@ int main(int argc, char *argv[])
     const QCommandLineOption record(QStringLiteral("record"),
                                     QStringLiteral("Record every frame into the file from the start."),
                                     QStringLiteral("file"));
-    parser.addOptions({list, channel, record});
+    const QCommandLineOption languageOption = language::option();
+    parser.addOptions({list, channel, record, languageOption});
 
     // What only prints needs no display.
     parser.parse(arguments);
-    const bool windowless = parser.isSet(help) || parser.isSet(version) || parser.isSet(list);
+    const std::optional<language::Language> spoken =
+        language::choose(parser.value(languageOption), language::systemLanguages());
+    const bool windowless = parser.isSet(help) || parser.isSet(version) || parser.isSet(list) || !spoken;
     const std::unique_ptr<QCoreApplication> app =
         windowless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("korvel-console"));
@@ -72,6 +75,10 @@ int main(int argc, char *argv[])
     if (!parser.positionalArguments().isEmpty()) {
         printLine(stderr, QStringLiteral("korvel-console: unexpected argument \"%1\"")
                               .arg(parser.positionalArguments().constFirst()));
+        return 1;
+    }
+    if (!spoken) {
+        printLine(stderr, QStringLiteral("korvel-console: ") + language::refusal(parser.value(languageOption)));
         return 1;
     }
 
@@ -107,9 +114,8 @@ int main(int argc, char *argv[])
     }
 
     registerConsoleFont();
-    const QString noGerman = app::useGerman();
-    if (!noGerman.isEmpty())
-        printLine(stderr, QStringLiteral("korvel-console: Qt's dialogs stay English: ") + noGerman);
+    if (const QString problem = language::use(*spoken); !problem.isEmpty())
+        printLine(stderr, QStringLiteral("korvel-console: Qt's dialogs stay English: ") + problem);
     QApplication::setStyle(new app::FocusStyle(QApplication::style()->name()));
     // Settings that cannot be read are no reason not to start.
     app::KeptSettings kept;

@@ -24,7 +24,7 @@ Exit check(Station &station, const Output &output)
         return exit;
     const qint64 ms = station.now() - start;
     output.result({{QStringLiteral("device"), QStringLiteral("antwortet")}, {QStringLiteral("ms"), ms}},
-                  QStringLiteral("Gerät antwortet (%1 ms)").arg(ms));
+                  Texts::tr("Gerät antwortet (%1 ms)").arg(ms));
     return Exit::Done;
 }
 
@@ -88,7 +88,7 @@ Exit matrix(const Options &options, Station &station, const Output &output)
     if (exit != Exit::Done)
         return exit;
     if (gaveUp)
-        return station.fail(Exit::Refused, QStringLiteral("Touchpad-Download abgebrochen: keine Antwort seit %1 s")
+        return station.fail(Exit::Refused, Texts::tr("Touchpad-Download abgebrochen: keine Antwort seit %1 s")
                                                .arg(Download::giveUpMs / 1000));
     const qint64 ms = station.now() - start;
 
@@ -113,9 +113,9 @@ Exit matrix(const Options &options, Station &station, const Output &output)
     }
     QString error;
     if (!writeFile(options.out, csv, &error))
-        return station.fail(Exit::Usage, QStringLiteral("%1 nicht geschrieben: %2").arg(options.out, error));
+        return station.fail(Exit::Usage, Texts::tr("%1 nicht geschrieben: %2").arg(options.out, error));
     result.insert(QStringLiteral("file"), options.out);
-    output.result(result, QStringLiteral("Matrix %1 × %2 in %3 (%4 ms)").arg(download.rows()).arg(download.columns()).arg(options.out).arg(ms));
+    output.result(result, Texts::tr("Matrix %1 × %2 in %3 (%4 ms)").arg(download.rows()).arg(download.columns()).arg(options.out).arg(ms));
     return Exit::Done;
 }
 
@@ -125,7 +125,7 @@ Exit tpDiag(Station &station, const Output &output)
     const Exit exit = station.transfer(device::activationMessage(), &outcome);
     if (exit != Exit::Done)
         return exit;
-    output.result({{QStringLiteral("tp-diag"), outcome}}, QStringLiteral("TP-Diagnose %1").arg(outcome));
+    output.result({{QStringLiteral("tp-diag"), outcome}}, Texts::tr("TP-Diagnose %1").arg(Texts::outcome(outcome)));
     return Exit::Done;
 }
 
@@ -142,7 +142,7 @@ Exit nmh(const Options &options, Station &station, const Output &output)
     if (const Exit exit = station.waitUntilTime(end); exit != Exit::Done)
         return exit;
     output.result({{QStringLiteral("nmh"), frames}, {QStringLiteral("seconds"), options.seconds}},
-                  QStringLiteral("NMH gesendet: %1 Rahmen in %2 s").arg(frames).arg(options.seconds));
+                  Texts::tr("NMH gesendet: %1 Rahmen in %2 s").arg(frames).arg(options.seconds));
     return Exit::Done;
 }
 
@@ -151,7 +151,7 @@ Exit record(const Options &options, Station &station, const Output &output)
     service::Recorder &recorder = station.recorder();
     QString error;
     if (!recorder.start(options.file, &error))
-        return station.fail(Exit::Usage, QStringLiteral("%1 nicht geschrieben: %2").arg(options.file, error));
+        return station.fail(Exit::Usage, Texts::tr("%1 nicht geschrieben: %2").arg(options.file, error));
     QString failed;
     QObject::connect(&recorder, &service::Recorder::failed, &station,
                      [&failed](const QString &, const QString &reason) { failed = reason; });
@@ -160,12 +160,12 @@ Exit record(const Options &options, Station &station, const Output &output)
     // Written out also when the bus went or a signal came: what was recorded stays.
     recorder.stop();
     if (!failed.isEmpty())
-        return station.fail(Exit::Usage, QStringLiteral("Aufzeichnung in %1 abgebrochen: %2").arg(options.file, failed));
+        return station.fail(Exit::Usage, Texts::tr("Aufzeichnung in %1 abgebrochen: %2").arg(options.file, failed));
     if (exit != Exit::Done)
         return exit;
     output.result({{QStringLiteral("file"), options.file}, {QStringLiteral("frames"), qint64(recorder.frames())},
                    {QStringLiteral("seconds"), options.seconds}},
-                  QStringLiteral("%1 Rahmen aufgezeichnet in %2").arg(recorder.frames()).arg(options.file));
+                  Texts::tr("%1 Rahmen aufgezeichnet in %2").arg(recorder.frames()).arg(options.file));
     return Exit::Done;
 }
 

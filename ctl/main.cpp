@@ -22,6 +22,8 @@ int main(int argc, char *argv[])
     }
     const ctl::Options &options = *parsed.options;
     const ctl::Output output(options.json);
+    if (const QString problem = language::use(options.language); !problem.isEmpty())
+        output.failure(QStringLiteral("Qt's texts stay English: ") + problem);
     // stderr is for the person at the bench: the libraries' traces, of
     // plugins that cannot work here among them, stay out of it.
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.info=false\nqt.canbus.*=false\nkorvel.xl.serialbus=false"));

@@ -85,7 +85,8 @@ Parsed parseOptions(const QStringList &arguments)
     const QCommandLineOption report(QStringLiteral("report"), QStringLiteral("calibrate: a JSON report of the calibration."), QStringLiteral("file"));
     const QCommandLineOption force(QStringLiteral("force"), QStringLiteral("calibrate: write factors that look wrong."));
     const QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("nmh, record: how long."), QStringLiteral("S"));
-    parser.addOptions({list, channel, timeout, json, serial, count, out, report, force, seconds});
+    const QCommandLineOption languageOption = language::option();
+    parser.addOptions({list, channel, timeout, json, serial, count, out, report, force, seconds, languageOption});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands above."),
                                  QStringLiteral("COMMAND [OPTIONS]"));
 
@@ -97,6 +98,10 @@ Parsed parseOptions(const QStringList &arguments)
         return {std::nullopt, Exit::Done, QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion()};
 
     Options options;
+    const std::optional<language::Language> spoken = language::choose(parser.value(languageOption), language::systemLanguages());
+    if (!spoken)
+        return usage(language::refusal(parser.value(languageOption)));
+    options.language = *spoken;
     QStringList words = parser.positionalArguments();
     QStringList own;
     if (parser.isSet(list)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "language/language.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -33,6 +35,7 @@ struct Options
     bool force = false;    // calibrate
     double seconds = 0;    // nmh, record
     QString file;          // record
+    language::Language language = language::Language::German;
 };
 
 // The options, or nothing and what to print: the help or version text (exit

@@ -14,6 +14,11 @@ void print(FILE *stream, const QByteArray &bytes)
 }
 } // namespace
 
+QString Texts::outcome(const QString &word)
+{
+    return word == QLatin1String("gesendet") ? tr("gesendet") : tr("abgebrochen");
+}
+
 void Output::result(const QJsonObject &object, const QString &line) const
 {
     print(stdout, json ? QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n' : line.toUtf8() + '\n');

@@ -1,5 +1,7 @@
 #include "ctl/station.h"
 
+#include "ctl/output.h"
+
 #include "protocol/deviceprotocol.h"
 
 #include <QEventLoop>
@@ -55,12 +57,12 @@ Exit Station::open(const QString &name)
         QStringList names;
         for (const VectorCAN::ChannelEntry &e : std::as_const(list))
             names << e.name;
-        why = QStringLiteral("Kein Kanal „%1“; die Kanäle sind: %2").arg(name, names.join(QLatin1String(", ")));
+        why = Texts::tr("Kein Kanal „%1“; die Kanäle sind: %2").arg(name, names.join(QLatin1String(", ")));
         return name.isEmpty() ? Exit::BusLost : Exit::Usage;
     }
     channel = entry->name;
     if (!can.open(entry->index, int(protocol::bitRate), QStringLiteral("korvelctl"))) {
-        why = QStringLiteral("%1 lässt sich nicht öffnen").arg(channel);
+        why = Texts::tr("%1 lässt sich nicht öffnen").arg(channel);
         return Exit::BusLost;
     }
     recording.setInterface(channel);
@@ -107,7 +109,7 @@ Exit Station::transfer(const QByteArray &message, QString *outcome)
         connect(&isotp, &ISOTPTX::transferAbandoned, this, [&](const QByteArray &m, const QString &r) {
             if (!settled && m == message) {
                 settled = true;
-                reason = r.isEmpty() ? QStringLiteral("abgebrochen") : r;
+                reason = r.isEmpty() ? Texts::tr("abgebrochen") : r;
             }
         });
     isotp.send(message);
@@ -119,7 +121,7 @@ Exit Station::transfer(const QByteArray &message, QString *outcome)
     disconnect(abandoned);
     *outcome = reason.isEmpty() && exit == Exit::Done ? QStringLiteral("gesendet") : QStringLiteral("abgebrochen");
     if (exit == Exit::Done && !reason.isEmpty()) {
-        why = QStringLiteral("Übertragung abgebrochen: ") + reason;
+        why = Texts::tr("Übertragung abgebrochen: ") + reason;
         exit = Exit::Refused;
     }
     return exit;
@@ -158,15 +160,15 @@ void Station::check()
     QString offBus;
     if (stopped) {
         ended = Exit::Aborted;
-        why = QStringLiteral("durch ein Signal beendet");
+        why = Texts::tr("durch ein Signal beendet");
     } else if (waitDone && waitDone()) {
         ended = Exit::Done;
     } else if (can.portState(&lost, &offBus) && !offBus.isEmpty()) {
         ended = Exit::BusLost;
-        why = QStringLiteral("%1 getrennt: %2").arg(channel, offBus);
+        why = Texts::tr("%1 getrennt: %2").arg(channel, offBus);
     } else if (awaiting && now() - lastSign >= timeoutMs) {
         ended = Exit::NoAnswer;
-        why = QStringLiteral("keine Antwort vom Gerät in %1 ms").arg(timeoutMs);
+        why = Texts::tr("keine Antwort vom Gerät in %1 ms").arg(timeoutMs);
     } else {
         return;
     }
@@ -196,7 +198,7 @@ Exit Station::readLine()
     // A last line without its newline is still a line.
     const qsizetype end = inputBuffer.indexOf('\n');
     if (end < 0 && inputBuffer.isEmpty()) {
-        why = QStringLiteral("Eingabe beendet");
+        why = Texts::tr("Eingabe beendet");
         return Exit::Aborted;
     }
     inputBuffer.remove(0, end < 0 ? inputBuffer.size() : end + 1);

@@ -1,7 +1,6 @@
 #include "service/calibrationrecord.h"
 #include "app/devicedata.h"
 #include "app/focusstyle.h"
-#include "app/language.h"
 #include "app/mainwindow.h"
 #include "app/session.h"
 #include "bus/busloss.h"
@@ -389,15 +388,6 @@ private slots:
         console.window->deviceData().showPressureChart();
         console.window->close();
         QVERIFY(!tests::activityWindow() && !console.window->deviceData().chart()->isVisible());
-    }
-
-    // Last, as it stays for the process: Qt's own buttons speak German.
-    void shouldSpeakGermanInQtsOwnDialogs()
-    {
-        QCOMPARE(app::useGerman(), QString());
-        QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Save);
-        QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Abbrechen"));
-        QCOMPARE(buttons.button(QDialogButtonBox::Save)->text(), QStringLiteral("Speichern"));
     }
 };
 

@@ -1,6 +1,6 @@
 #include "app/consolefont.h"
 #include "app/focusstyle.h"
-#include "app/language.h"
+#include "language/language.h"
 #include "app/mainwindow.h"
 #include "service/systemdriver.h"
 #include "monitor/canwindow.h"
@@ -84,7 +84,7 @@ int main(int argc, char *argv[])
     const QDir folder(parser.positionalArguments().constFirst());
 
     registerConsoleFont();
-    app::useGerman();
+    language::use(language::Language::German);
     if (parser.isSet(dark)) {
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
         QApplication::setPalette(darkPalette());
