@@ -1,17 +1,23 @@
-# korvel_add_test(<name> <sources>... LINK <libraries>...)
+# korvel_add_test(<name> <sources>... LINK <libraries>... [LOCALES <LANG>...])
 # One test executable per class or subsystem, linked with the narrowest of our
-# libraries it needs, registered with CTest and run without a display.
+# libraries it needs, registered with CTest and run without a display, under
+# the C locale whatever the machine's: the programs speak German there. With
+# LOCALES, registered once more under each of them, as <name>-<LANG>.
 function(korvel_add_test name)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "LINK")
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "LINK;LOCALES")
     add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
     target_link_libraries(${name} PRIVATE ${arg_LINK} Qt6::Test)
-    add_test(NAME ${name} COMMAND ${name})
-    set(env "QT_QPA_PLATFORM=offscreen")
+    set(env "QT_QPA_PLATFORM=offscreen" "LC_ALL=" "LC_MESSAGES=" "LANGUAGE=")
     if(KORVEL_SANITIZE)
         list(APPEND env
             "ASAN_OPTIONS=halt_on_error=1:detect_leaks=1"
             "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
             "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
     endif()
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env};LANG=C" TIMEOUT 300)
+    foreach(locale ${arg_LOCALES})
+        add_test(NAME ${name}-${locale} COMMAND ${name})
+        set_tests_properties(${name}-${locale} PROPERTIES ENVIRONMENT "${env};LANG=${locale}" TIMEOUT 300)
+    endforeach()
 endfunction()

@@ -137,6 +137,11 @@ private slots:
         row("check", "check", 0, "Gerät antwortet \\(\\d+ ms\\)\n");
         row("check, the simulated device within", "--channel Korvel-Simulator check", 0, "Gerät antwortet \\(\\d+ ms\\)\n");
         row("check, JSON", "--json check", 0, "\\{\"device\":\"antwortet\",\"ms\":\\d+\\}\n");
+        // English for the person, the JSON as it was for the script.
+        row("check in English", "--language en check", 0, "Device responding \\(\\d+ ms\\)\n");
+        row("check in English, JSON", "--language en --json check", 0, "\\{\"device\":\"antwortet\",\"ms\":\\d+\\}\n");
+        row("TP diagnosis in English", "--language en tp-diag", 0, "TP diagnosis sent\n", "TP diagnosis activated");
+        row("language unknown", "--language fr check", 2, "");
         row("three readings", "--json pressure --count 3", 0,
             "(\\{\"gusPressureCali_mN\":\\d+,\"gusPressureRaw1Div100\":\\d+,\"gusPressureRaw2Div100\":\\d+,\"t\":[\\d.]+\\}\n){3}");
         row("TP diagnosis", "tp-diag", 0, "TP-Diagnose gesendet\n", "TP diagnosis activated");
