@@ -34,6 +34,10 @@
         <source>Leeren</source>
         <translation>Clear</translation>
     </message>
+    <message>
+        <source>Richtung</source>
+        <translation>Direction</translation>
+    </message>
 </context>
 <context>
     <name>CanViewer</name>
