@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDialog>
+#include <QIcon>
 #include <QLoggingCategory>
 #include <QStyle>
 
@@ -69,6 +70,12 @@ int main(int argc, char *argv[])
     const bool windowless = parser.isSet(help) || parser.isSet(version) || parser.isSet(list) || !spoken;
     const std::unique_ptr<QCoreApplication> app =
         windowless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
+    // The desktop finds the console's menu entry, and with it its name and
+    // icon, by this id; the windows take the icon from the installed theme.
+    if (!windowless) {
+        QGuiApplication::setDesktopFileName(QStringLiteral(KORVEL_APP_ID));
+        QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(KORVEL_APP_ID)));
+    }
     QCoreApplication::setApplicationName(QStringLiteral("korvel-console"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
     parser.process(arguments);

@@ -1,7 +1,8 @@
-# Shared by scripts/run and scripts/test: installs what a fresh Debian 12
+# Shared by scripts/run, scripts/test and scripts/package: installs what a fresh Debian 12
 # machine lacks and builds the project into a build folder of its own.
 
-packages=(cmake ninja-build g++ qt6-base-dev qt6-serialbus-dev qt6-charts-dev libqt6opengl6-dev libqt6serialbus6-bin qt6-translations-l10n qt6-l10n-tools fonts-dejavu-core libbenchmark-dev python3-can)
+packages=(cmake ninja-build g++ qt6-base-dev qt6-serialbus-dev qt6-charts-dev libqt6opengl6-dev libqt6serialbus6-bin qt6-translations-l10n fonts-dejavu-core libbenchmark-dev python3-can
+    qt6-l10n-tools librsvg2-bin desktop-file-utils appstream dpkg-dev file man-db)
 
 install_missing() {
     local missing=()
