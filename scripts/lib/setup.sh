@@ -1,5 +1,6 @@
-# Shared by scripts/run, scripts/test and scripts/package: installs what a fresh Debian 12
-# machine lacks and builds the project into a build folder of its own.
+# Shared by scripts/run, scripts/test and scripts/package: installs what a
+# fresh Debian 12 machine lacks and builds the project into a build folder of
+# its own.
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialbus-dev qt6-charts-dev libqt6opengl6-dev libqt6serialbus6-bin qt6-translations-l10n fonts-dejavu-core libbenchmark-dev python3-can
     qt6-l10n-tools librsvg2-bin desktop-file-utils appstream dpkg-dev file man-db)
