@@ -16,7 +16,10 @@ QLabel *addStatusField(QStatusBar &bar, const QString &name, const QString &text
     field->setObjectName(name);
     field->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     field->setContentsMargins(4, 0, 4, 0);
-    bar.insertPermanentWidget(first ? 0 : -1, field);
+    if (first)
+        bar.insertPermanentWidget(0, field);
+    else
+        bar.addPermanentWidget(field);
     return field;
 }
 
