@@ -1,10 +1,9 @@
-# korvel_add_test(<name> <sources>... LINK <libraries>... [LOCALES <LANG>...])
+# korvel_add_test(<name> <sources>... LINK <libraries>...)
 # One test executable per class or subsystem, linked with the narrowest of our
 # libraries it needs, registered with CTest and run without a display, under
-# the C locale whatever the machine's: the programs speak German there. With
-# LOCALES, registered once more under each of them, as <name>-<LANG>.
+# the C locale whatever the machine's: the programs speak German there.
 function(korvel_add_test name)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "LINK;LOCALES")
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "LINK")
     add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
     target_link_libraries(${name} PRIVATE ${arg_LINK} Qt6::Test)
     set(env "QT_QPA_PLATFORM=offscreen" "LC_ALL=" "LC_MESSAGES=" "LANGUAGE=")
@@ -16,8 +15,4 @@ function(korvel_add_test name)
     endif()
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env};LANG=C" TIMEOUT 300)
-    foreach(locale ${arg_LOCALES})
-        add_test(NAME ${name}-${locale} COMMAND ${name})
-        set_tests_properties(${name}-${locale} PROPERTIES ENVIRONMENT "${env};LANG=${locale}" TIMEOUT 300)
-    endforeach()
 endfunction()

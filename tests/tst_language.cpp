@@ -8,9 +8,8 @@ Q_DECLARE_METATYPE(std::optional<language::Language>)
 
 using language::Language;
 
-// Which language a program speaks, and the console speaking it. CTest runs
-// this suite once under each kind of locale (LANG=C, en_US.UTF-8,
-// de_DE.UTF-8): the window follows the one it is started under.
+// Which language a program speaks, and the console speaking it: the window
+// follows the locale the program is started under.
 class TestLanguage : public QObject
 {
     Q_OBJECT
@@ -47,6 +46,29 @@ private slots:
         QFETCH(std::optional<Language>, spoken);
 
         QCOMPARE(language::choose(asked, system), spoken);
+    }
+
+    // This suite started again under each locale, for the next test alone.
+    void shouldFollowTheLocaleItIsStartedUnder_data()
+    {
+        QTest::addColumn<QString>("locale");
+        for (const char *locale : {"en_US.UTF-8", "en_GB.UTF-8", "de_DE.UTF-8", "C", "fr_FR.UTF-8"})
+            QTest::newRow(locale) << QString::fromLatin1(locale);
+    }
+
+    void shouldFollowTheLocaleItIsStartedUnder()
+    {
+        QFETCH(QString, locale);
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+            environment.remove(QString::fromLatin1(name));
+        environment.insert(QStringLiteral("LANG"), locale);
+        QProcess suite;
+        suite.setProcessEnvironment(environment);
+        suite.start(QCoreApplication::applicationFilePath(), {QStringLiteral("shouldSpeakTheLanguageOfTheLocale")});
+        QVERIFY(suite.waitForFinished(60000));
+        QVERIFY2(suite.exitStatus() == QProcess::NormalExit && suite.exitCode() == 0, suite.readAllStandardOutput().constData());
     }
 
     // The window's title, buttons and menus, Qt's own buttons and the
