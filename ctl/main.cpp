@@ -25,8 +25,10 @@ int main(int argc, char *argv[])
     if (const QString problem = language::use(options.language); !problem.isEmpty())
         output.failure(QStringLiteral("Qt's texts stay English: ") + problem);
     // stderr is for the person at the bench: the libraries' traces, of
-    // plugins that cannot work here among them, stay out of it.
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.info=false\nqt.canbus.*=false\nkorvel.xl.serialbus=false"));
+    // plugins that cannot work here among them, stay out of it, and so does
+    // the calibration record's warning, which korvelctl gives in its own words.
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.info=false\nqt.canbus.*=false\nkorvel.xl.serialbus=false\n"
+                                                    "korvel.service.calibrationrecord.warning=false"));
 
     ctl::Station station(options.timeoutMs);
     if (options.command == ctl::Command::ListChannels) {

@@ -308,6 +308,23 @@ private slots:
         }
     }
 
+    // A record that cannot be written does not keep the device from its
+    // factors, and the person at the bench is told which file and why.
+    void shouldSayWhenTheRecordCannotBeWritten()
+    {
+        Bench bench;
+        QFile blocker(bench.folder.filePath(QStringLiteral("korvel-console")));  // a file where its folder goes
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        bench.start({"reset-calibration"}).closeWriteChannel();
+        QCOMPARE(bench.finish(), 0);
+        QCOMPARE(bench.out(), QStringLiteral("Kalibrierung zurückgesetzt: gesendet\n"));
+        // Once, and the system's reason in the system's words.
+        const QString err = bench.err();
+        const QString said = QStringLiteral("korvelctl: %1 nicht geschrieben: ")
+                                 .arg(bench.folder.filePath(QStringLiteral("korvel-console/kalibrierprotokoll.csv")));
+        QVERIFY2(err.startsWith(said) && err.count(QLatin1Char('\n')) == 1 && err.size() > said.size() + 1, qPrintable(err));
+    }
+
     // Every frame on the bus while it runs, in the console's log format.
     void shouldRecordTheBus()
     {
