@@ -49,10 +49,11 @@ private slots:
             return QByteArray(buffer, int(canlog::writeLine(buffer, f, "can0") - buffer));
         };
         QCOMPARE(written(frame), line + '\n');
-        // Read back, the frame gives the same line: every field survived.
+        // Read back, the frame gives the same line and flags: every field survived.
         const std::optional<Record> read = canlog::parseLine(std::string_view(line.constData(), size_t(line.size())));
         QVERIFY(read);
         QCOMPARE(written(*read), line + '\n');
+        QCOMPARE(read->frame.flags, frame.frame.flags);
     }
 
     // What other programs write is read too; what no classic data frame is, is not.
